@@ -1,0 +1,17 @@
+find_package(GTest REQUIRED)
+include(GoogleTest)
+
+# tarvel_add_test(NAME name SOURCES a.cpp ... [LIBS lib ...])
+# Declares one GoogleTest program linked with the core and registers its cases with CTest.
+# Tests that need a missing tool print a message and exit with 77, which CTest reports as skipped.
+function(tarvel_add_test)
+  cmake_parse_arguments(TEST "" "NAME" "SOURCES;LIBS" ${ARGN})
+  add_executable(${TEST_NAME} ${TEST_SOURCES})
+  target_link_libraries(${TEST_NAME} PRIVATE tarvel_core GTest::gtest GTest::gtest_main ${TEST_LIBS})
+  target_include_directories(${TEST_NAME} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
+  set_target_properties(${TEST_NAME} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+  gtest_discover_tests(${TEST_NAME}
+    WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
+    PROPERTIES SKIP_RETURN_CODE 77 ENVIRONMENT "TARVEL_SOURCE_DIR=${PROJECT_SOURCE_DIR};TARVEL_BINARY_DIR=${CMAKE_BINARY_DIR}"
+    DISCOVERY_TIMEOUT 60)
+endfunction()

@@ -1,0 +1,152 @@
+#include "platform/Cp1250.h"
+
+#include <array>
+#include <cstdint>
+
+namespace tarvel {
+namespace {
+
+// Unicode code points of the bytes 0x80..0xFF.
+constexpr std::array<char32_t, 128> kHighHalf = {
+    0x20AC, 0x0081, 0x201A, 0x0083, 0x201E, 0x2026, 0x2020, 0x2021, 0x0088, 0x2030, 0x0160, 0x2039, 0x015A,
+    0x0164, 0x017D, 0x0179, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014, 0x0098, 0x2122,
+    0x0161, 0x203A, 0x015B, 0x0165, 0x017E, 0x017A, 0x00A0, 0x02C7, 0x02D8, 0x0141, 0x00A4, 0x0104, 0x00A6,
+    0x00A7, 0x00A8, 0x00A9, 0x015E, 0x00AB, 0x00AC, 0x00AD, 0x00AE, 0x017B, 0x00B0, 0x00B1, 0x02DB, 0x0142,
+    0x00B4, 0x00B5, 0x00B6, 0x00B7, 0x00B8, 0x0105, 0x015F, 0x00BB, 0x013D, 0x02DD, 0x013E, 0x017C, 0x0154,
+    0x00C1, 0x00C2, 0x0102, 0x00C4, 0x0139, 0x0106, 0x00C7, 0x010C, 0x00C9, 0x0118, 0x00CB, 0x011A, 0x00CD,
+    0x00CE, 0x010E, 0x0110, 0x0143, 0x0147, 0x00D3, 0x00D4, 0x0150, 0x00D6, 0x00D7, 0x0158, 0x016E, 0x00DA,
+    0x0170, 0x00DC, 0x00DD, 0x0162, 0x00DF, 0x0155, 0x00E1, 0x00E2, 0x0103, 0x00E4, 0x013A, 0x0107, 0x00E7,
+    0x010D, 0x00E9, 0x0119, 0x00EB, 0x011B, 0x00ED, 0x00EE, 0x010F, 0x0111, 0x0144, 0x0148, 0x00F3, 0x00F4,
+    0x0151, 0x00F6, 0x00F7, 0x0159, 0x016F, 0x00FA, 0x0171, 0x00FC, 0x00FD, 0x0163, 0x02D9,
+};
+
+void AppendUtf8(std::string& out, char32_t cp) {
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+
+// Decodes one UTF-8 sequence at pos; false for malformed or overlong input.
+bool DecodeUtf8(std::string_view in, std::size_t& pos, char32_t& cp) {
+    const auto lead = static_cast<unsigned char>(in[pos]);
+    int extra = 0;
+    if (lead < 0x80) {
+        cp = lead;
+    } else if ((lead & 0xE0) == 0xC0) {
+        cp = lead & 0x1F;
+        extra = 1;
+    } else if ((lead & 0xF0) == 0xE0) {
+        cp = lead & 0x0F;
+        extra = 2;
+    } else if ((lead & 0xF8) == 0xF0) {
+        cp = lead & 0x07;
+        extra = 3;
+    } else {
+        return false;
+    }
+    if (pos + extra >= in.size() && extra > 0) {
+        return false;
+    }
+    for (int i = 1; i <= extra; ++i) {
+        const auto next = static_cast<unsigned char>(in[pos + i]);
+        if ((next & 0xC0) != 0x80) {
+            return false;
+        }
+        cp = (cp << 6) | (next & 0x3F);
+    }
+    static constexpr char32_t kSmallest[] = {0, 0x80, 0x800, 0x10000};
+    if (cp < kSmallest[extra]) {
+        return false;
+    }
+    pos += extra + 1;
+    return true;
+}
+
+} // namespace
+
+std::string Cp1250ToUtf8(std::string_view bytes) {
+    std::string out;
+    out.reserve(bytes.size());
+    for (char c : bytes) {
+        const auto byte = static_cast<unsigned char>(c);
+        AppendUtf8(out, byte < 0x80 ? byte : kHighHalf[byte - 0x80]);
+    }
+    return out;
+}
+
+bool Utf8ToCp1250(std::string_view utf8, std::string& out) {
+    std::string result;
+    result.reserve(utf8.size());
+    std::size_t pos = 0;
+    while (pos < utf8.size()) {
+        char32_t cp = 0;
+        if (!DecodeUtf8(utf8, pos, cp)) {
+            return false;
+        }
+        if (cp < 0x80) {
+            result += static_cast<char>(cp);
+            continue;
+        }
+        std::size_t index = 0;
+        while (index < kHighHalf.size() && kHighHalf[index] != cp) {
+            ++index;
+        }
+        if (index == kHighHalf.size()) {
+            return false;
+        }
+        result += static_cast<char>(0x80 + index);
+    }
+    out = std::move(result);
+    return true;
+}
+
+unsigned char UpperCp1250(unsigned char byte) {
+    if (byte >= 'a' && byte <= 'z') {
+        return byte - 0x20;
+    }
+    switch (byte) {
+    case 0x9A:
+    case 0x9C:
+    case 0x9D:
+    case 0x9E:
+    case 0x9F:
+        return byte - 0x10;
+    case 0xB3:
+        return 0xA3;
+    case 0xB9:
+        return 0xA5;
+    case 0xBA:
+        return 0xAA;
+    case 0xBE:
+        return 0xBC;
+    case 0xBF:
+        return 0xAF;
+    default:
+        break;
+    }
+    if (byte >= 0xE0 && byte <= 0xFE && byte != 0xF7) {
+        return byte - 0x20;
+    }
+    return byte;
+}
+
+bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (UpperCp1250(static_cast<unsigned char>(a[i])) != UpperCp1250(static_cast<unsigned char>(b[i]))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace tarvel

@@ -1,0 +1,50 @@
+#pragma once
+// File operations on absolute paths with the wildcard and letter-case rules the system inherited from
+// Windows: a name is looked up ignoring letter case, and listings come in ascending byte order of the names.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tarvel {
+
+// Windows wildcard match ignoring letter case: "*" any run, "?" one byte; "*.*" matches every name.
+bool WildcardMatch(std::string_view pattern, std::string_view name);
+bool HasWildcard(std::string_view name);
+
+// Names in dir matching the pattern, ascending byte order; "." and ".." never.
+std::vector<std::string> ListMatching(const std::string& dir, std::string_view pattern);
+// The actual name of an entry of dir equal to `name` ignoring letter case (an exact match preferred).
+std::optional<std::string> FindCaseInsensitive(const std::string& dir, std::string_view name);
+// The path with its last component resolved ignoring letter case; the path itself when nothing matches.
+std::string ResolveCaseInsensitive(const std::string& path);
+
+// Copies a file, or every entry matching a pattern in the last component (directories with their trees), into
+// `target`. A single file goes into `target` when that is an existing directory, else becomes `target`.
+// Missing directories of the target path are created. A pattern that matches nothing succeeds.
+bool CopyInto(const std::string& source, const std::string& target);
+// Deletes a file or directory tree, or every entry matching a pattern in the last component. A pattern that
+// matches nothing succeeds; a plain path that does not exist fails.
+bool DeleteMatching(const std::string& pathOrPattern);
+// Creates one directory level; fails when it exists or its parent does not.
+bool MakeOneDirectory(const std::string& path);
+// Creates the directory and its missing parents; true when it exists afterwards.
+bool MakeDirectories(const std::string& path);
+bool RemoveTree(const std::string& path);
+
+bool IsDirectory(const std::string& path);
+bool IsRegularFile(const std::string& path);
+
+// Reads a whole file; false when it cannot be read or is larger than maxBytes.
+bool ReadWholeFile(const std::string& path, std::string& out, std::size_t maxBytes = SIZE_MAX);
+// Writes a temporary file beside `path` and renames it over `path`, so readers see the old or the new file
+// whole. With `durable`, the file and its directory are synced before it returns.
+bool WriteFileAtomically(const std::string& path, std::string_view bytes, bool durable = true);
+
+std::string ParentDirectory(const std::string& path);
+std::string BaseName(const std::string& path);
+std::string JoinPath(const std::string& dir, std::string_view name);
+
+} // namespace tarvel

@@ -1,0 +1,437 @@
+#include "platform/Profile.h"
+
+#include "platform/Cp1250.h"
+#include "platform/FileOps.h"
+#include "platform/RecordLock.h"
+
+#include <cerrno>
+#include <climits>
+
+namespace tarvel {
+namespace {
+
+constexpr std::string_view kLineEnd = "\r\n";
+// A record file larger than this is damaged beyond use; reading it fails instead of exhausting memory.
+constexpr std::size_t kMaxProfileBytes = 256u << 20;
+
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+std::string_view Trim(std::string_view text) {
+    while (!text.empty() && IsBlank(text.front())) {
+        text.remove_prefix(1);
+    }
+    while (!text.empty() && IsBlank(text.back())) {
+        text.remove_suffix(1);
+    }
+    return text;
+}
+
+bool HasLineBreakOrNul(std::string_view text) {
+    return text.find_first_of(std::string_view("\r\n\0", 3)) != text.npos;
+}
+
+// The section name of a section line, or nullopt for any other line.
+std::optional<std::string_view> SectionNameOf(std::string_view line) {
+    const std::string_view trimmed = Trim(line);
+    if (trimmed.empty() || trimmed.front() != '[') {
+        return std::nullopt;
+    }
+    std::string_view name = trimmed.substr(1);
+    name = name.substr(0, name.find(']'));
+    return Trim(name);
+}
+
+// The key of an entry line, or nullopt for a line without "=".
+std::optional<std::string_view> KeyOf(std::string_view line) {
+    const std::size_t equals = line.find('=');
+    if (equals == line.npos) {
+        return std::nullopt;
+    }
+    return Trim(line.substr(0, equals));
+}
+
+std::string_view ValueOf(std::string_view line) {
+    std::string_view value = Trim(line.substr(line.find('=') + 1));
+    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+        value.front() == value.back()) {
+        value = value.substr(1, value.size() - 2);
+    }
+    return value;
+}
+
+std::string EntryLine(std::string_view key, std::string_view value) {
+    std::string line;
+    line.reserve(key.size() + value.size() + 3);
+    line.append(key).append("=").append(value).append(kLineEnd);
+    return line;
+}
+
+} // namespace
+
+bool IsValidSectionName(std::string_view section) {
+    return !HasLineBreakOrNul(section) && section.find(']') == section.npos && !Trim(section).empty();
+}
+
+bool IsValidKey(std::string_view key) {
+    const std::string_view trimmed = Trim(key);
+    return !trimmed.empty() && !HasLineBreakOrNul(key) && key.find('=') == key.npos && trimmed.front() != '[';
+}
+
+bool IsValidValue(std::string_view value) {
+    return !HasLineBreakOrNul(value);
+}
+
+ProfileDocument::ProfileDocument(std::string bytes) : bytes_(std::move(bytes)) {
+    IndexLines();
+}
+
+void ProfileDocument::IndexLines() {
+    lines_.clear();
+    std::size_t begin = 0;
+    while (begin < bytes_.size()) {
+        const std::size_t newline = bytes_.find('\n', begin);
+        if (newline == bytes_.npos) {
+            lines_.push_back({begin, bytes_.size() - begin, 0});
+            break;
+        }
+        const bool crlf = newline > begin && bytes_[newline - 1] == '\r';
+        lines_.push_back({begin, newline - begin - (crlf ? 1 : 0), crlf ? 2u : 1u});
+        begin = newline + 1;
+    }
+}
+
+std::string_view ProfileDocument::Text(std::size_t line) const {
+    return std::string_view(bytes_).substr(lines_[line].begin, lines_[line].length);
+}
+
+std::optional<std::size_t> ProfileDocument::FindSection(std::string_view section, std::size_t from) const {
+    const std::string_view wanted = Trim(section);
+    for (std::size_t i = from; i < lines_.size(); ++i) {
+        const auto name = SectionNameOf(Text(i));
+        if (name && EqualsIgnoringCase(*name, wanted)) {
+            return i;
+        }
+    }
+    return std::nullopt;
+}
+
+std::size_t ProfileDocument::SectionEnd(std::size_t header) const {
+    std::size_t i = header + 1;
+    while (i < lines_.size() && !SectionNameOf(Text(i))) {
+        ++i;
+    }
+    return i;
+}
+
+std::optional<std::size_t> ProfileDocument::FindEntry(std::size_t header, std::string_view key) const {
+    const std::string_view wanted = Trim(key);
+    const std::size_t end = SectionEnd(header);
+    for (std::size_t i = header + 1; i < end; ++i) {
+        const auto found = KeyOf(Text(i));
+        if (found && EqualsIgnoringCase(*found, wanted)) {
+            return i;
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> ProfileDocument::Get(std::string_view section, std::string_view key) const {
+    const auto header = FindSection(section);
+    if (!header) {
+        return std::nullopt;
+    }
+    const auto entry = FindEntry(*header, key);
+    if (!entry) {
+        return std::nullopt;
+    }
+    return std::string(ValueOf(Text(*entry)));
+}
+
+void ProfileDocument::Splice(std::size_t first, std::size_t last, std::string_view replacement) {
+    const std::size_t begin = first < lines_.size() ? lines_[first].begin : bytes_.size();
+    const std::size_t end = last < lines_.size() ? lines_[last].begin : bytes_.size();
+    bytes_.replace(begin, end - begin, replacement);
+    IndexLines();
+}
+
+std::size_t ProfileDocument::InsertionPoint(std::size_t line) {
+    if (line < lines_.size()) {
+        return lines_[line].begin;
+    }
+    if (!lines_.empty() && lines_.back().ending == 0) {
+        bytes_.append(kLineEnd);
+        IndexLines();
+    }
+    return bytes_.size();
+}
+
+bool ProfileDocument::Set(std::string_view section, std::string_view key, std::string_view value) {
+    if (!IsValidSectionName(section) || !IsValidKey(key) || !IsValidValue(value)) {
+        return false;
+    }
+    key = Trim(key);
+    const auto header = FindSection(section);
+    if (!header) {
+        InsertionPoint(lines_.size());
+        bytes_.append("[").append(Trim(section)).append("]").append(kLineEnd).append(EntryLine(key, value));
+        IndexLines();
+        return true;
+    }
+    if (const auto entry = FindEntry(*header, key)) {
+        const Line& line = lines_[*entry];
+        std::string replacement = EntryLine(key, value);
+        replacement.resize(replacement.size() - kLineEnd.size());
+        bytes_.replace(line.begin, line.length, replacement);
+        IndexLines();
+        return true;
+    }
+    std::size_t last = *header;
+    for (std::size_t i = *header + 1; i < SectionEnd(*header); ++i) {
+        if (!Trim(Text(i)).empty()) {
+            last = i;
+        }
+    }
+    if (lines_[last].ending == 0) {
+        bytes_.append(kLineEnd);
+        IndexLines();
+    }
+    bytes_.insert(lines_[last].begin + lines_[last].length + lines_[last].ending, EntryLine(key, value));
+    IndexLines();
+    return true;
+}
+
+void ProfileDocument::DeleteKey(std::string_view section, std::string_view key) {
+    const std::string_view wanted = Trim(key);
+    std::string kept;
+    kept.reserve(bytes_.size());
+    bool inSection = false;
+    bool changed = false;
+    for (std::size_t i = 0; i < lines_.size(); ++i) {
+        const std::string_view text = Text(i);
+        if (const auto name = SectionNameOf(text)) {
+            inSection = EqualsIgnoringCase(*name, Trim(section));
+        } else if (inSection) {
+            const auto found = KeyOf(text);
+            if (found && EqualsIgnoringCase(*found, wanted)) {
+                changed = true;
+                continue;
+            }
+        }
+        kept.append(bytes_, lines_[i].begin, lines_[i].length + lines_[i].ending);
+    }
+    if (changed) {
+        bytes_ = std::move(kept);
+        IndexLines();
+    }
+}
+
+void ProfileDocument::DeleteSection(std::string_view section) {
+    while (const auto header = FindSection(section)) {
+        Splice(*header, SectionEnd(*header), {});
+    }
+}
+
+bool ProfileDocument::ClearSection(std::string_view section) {
+    if (!IsValidSectionName(section)) {
+        return false;
+    }
+    const auto header = FindSection(section);
+    if (!header) {
+        InsertionPoint(lines_.size());
+        bytes_.append("[").append(Trim(section)).append("]").append(kLineEnd);
+        IndexLines();
+        return true;
+    }
+    while (const auto duplicate = FindSection(section, *header + 1)) {
+        Splice(*duplicate, SectionEnd(*duplicate), {});
+    }
+    Splice(*header + 1, SectionEnd(*header), {});
+    if (lines_[*header].ending == 0) {
+        bytes_.append(kLineEnd);
+        IndexLines();
+    }
+    return true;
+}
+
+bool ProfileDocument::HasSection(std::string_view section) const {
+    return FindSection(section).has_value();
+}
+
+bool ProfileDocument::SectionHasEntries(std::string_view section) const {
+    const auto header = FindSection(section);
+    if (!header) {
+        return false;
+    }
+    for (std::size_t i = *header + 1; i < SectionEnd(*header); ++i) {
+        const auto key = KeyOf(Text(i));
+        if (key && !key->empty()) {
+            return true;
+        }
+    }
+    return false;
+}
+
+std::vector<std::string> ProfileDocument::SectionNames() const {
+    std::vector<std::string> names;
+    for (std::size_t i = 0; i < lines_.size(); ++i) {
+        const auto name = SectionNameOf(Text(i));
+        if (!name) {
+            continue;
+        }
+        bool seen = false;
+        for (const auto& known : names) {
+            seen = seen || EqualsIgnoringCase(known, *name);
+        }
+        if (!seen) {
+            names.emplace_back(*name);
+        }
+    }
+    return names;
+}
+
+std::vector<std::string> ProfileDocument::Keys(std::string_view section) const {
+    std::vector<std::string> keys;
+    const auto header = FindSection(section);
+    if (!header) {
+        return keys;
+    }
+    const std::size_t end = SectionEnd(*header);
+    for (std::size_t i = *header + 1; i < end; ++i) {
+        const auto key = KeyOf(Text(i));
+        if (!key || key->empty()) {
+            continue;
+        }
+        // Duplicates are rare: the system writes keys in place. Only then is the earlier part searched.
+        if (FindEntry(*header, *key) == i) {
+            keys.emplace_back(*key);
+        }
+    }
+    return keys;
+}
+
+int ParseProfileInt(std::string_view value) {
+    value = Trim(value);
+    bool negative = false;
+    if (!value.empty() && (value.front() == '-' || value.front() == '+')) {
+        negative = value.front() == '-';
+        value.remove_prefix(1);
+    }
+    long long number = 0;
+    for (char c : value) {
+        if (c < '0' || c > '9') {
+            break;
+        }
+        number = number * 10 + (c - '0');
+        if (number > static_cast<long long>(INT_MAX) + 1) {
+            number = static_cast<long long>(INT_MAX) + 1;
+        }
+    }
+    if (negative) {
+        return static_cast<int>(-number);
+    }
+    return number > INT_MAX ? INT_MAX : static_cast<int>(number);
+}
+
+std::string EncodeByteBlock(std::span<const std::uint8_t> bytes) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    std::string text;
+    text.reserve(bytes.size() * 2 + 2);
+    unsigned sum = 0;
+    auto append = [&](std::uint8_t byte) {
+        text += kDigits[byte >> 4];
+        text += kDigits[byte & 15];
+    };
+    for (std::uint8_t byte : bytes) {
+        append(byte);
+        sum += byte;
+    }
+    append(static_cast<std::uint8_t>(sum));
+    return text;
+}
+
+bool DecodeByteBlock(std::string_view text, std::span<std::uint8_t> out) {
+    if (text.size() != out.size() * 2 + 2) {
+        return false;
+    }
+    auto digit = [](char c) -> int {
+        if (c >= '0' && c <= '9') {
+            return c - '0';
+        }
+        if (c >= 'A' && c <= 'F') {
+            return c - 'A' + 10;
+        }
+        if (c >= 'a' && c <= 'f') {
+            return c - 'a' + 10;
+        }
+        return -1;
+    };
+    std::vector<std::uint8_t> bytes(out.size() + 1);
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        const int high = digit(text[2 * i]);
+        const int low = digit(text[2 * i + 1]);
+        if (high < 0 || low < 0) {
+            return false;
+        }
+        bytes[i] = static_cast<std::uint8_t>(high * 16 + low);
+    }
+    unsigned sum = 0;
+    for (std::size_t i = 0; i < out.size(); ++i) {
+        sum += bytes[i];
+    }
+    if (static_cast<std::uint8_t>(sum) != bytes.back()) {
+        return false;
+    }
+    std::copy(bytes.begin(), bytes.end() - 1, out.begin());
+    return true;
+}
+
+bool LoadProfile(const std::string& path, ProfileDocument& out) {
+    std::string bytes;
+    if (!ReadWholeFile(path, bytes, kMaxProfileBytes)) {
+        if (errno != ENOENT) {
+            return false;
+        }
+        bytes.clear();
+    }
+    out = ProfileDocument(std::move(bytes));
+    return true;
+}
+
+std::optional<std::string> ReadProfileValue(const std::string& path, std::string_view section,
+                                            std::string_view key) {
+    ProfileDocument document;
+    if (!LoadProfile(path, document)) {
+        return std::nullopt;
+    }
+    return document.Get(section, key);
+}
+
+bool EditProfile(const std::string& path, const std::string& lockPath,
+                 const std::function<bool(ProfileDocument&)>& edit) {
+    RecordLock lock(lockPath);
+    if (!lock.Acquired()) {
+        return false;
+    }
+    ProfileDocument document;
+    if (!LoadProfile(path, document)) {
+        return false;
+    }
+    const std::string before = document.Bytes();
+    if (!edit(document)) {
+        return false;
+    }
+    if (document.Bytes() == before) {
+        return true;
+    }
+    return WriteFileAtomically(path, document.Bytes());
+}
+
+bool WriteProfileValue(const std::string& path, const std::string& lockPath, std::string_view section,
+                       std::string_view key, std::string_view value) {
+    return EditProfile(path, lockPath,
+                       [&](ProfileDocument& document) { return document.Set(section, key, value); });
+}
+
+} // namespace tarvel

@@ -1,0 +1,100 @@
+#pragma once
+// Private-profile (INI) files as the record store and the configuration keep them: Windows-1250 bytes, CR LF
+// line ends, sections "[name]" and entries "key=value". Sections and keys are found without regard to letter
+// case. Every line the caller does not change is kept byte for byte when a file is rewritten.
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tarvel {
+
+// The parsed lines of one profile file. Lookups follow the first copy of a duplicated section or key.
+class ProfileDocument {
+public:
+    ProfileDocument() = default;
+    explicit ProfileDocument(std::string bytes);
+
+    // The value of the key, trimmed of blanks and of one pair of enclosing quotes; nullopt when absent.
+    std::optional<std::string> Get(std::string_view section, std::string_view key) const;
+
+    // Replaces the key's line in place, or adds it after the last non-blank line of its section, or appends a
+    // new section at the end. Refuses (false, document unchanged) a key or value that could break the line
+    // structure.
+    bool Set(std::string_view section, std::string_view key, std::string_view value);
+    // Removes every copy of the key in every copy of the section.
+    void DeleteKey(std::string_view section, std::string_view key);
+    // Removes every copy of the section with all its lines.
+    void DeleteSection(std::string_view section);
+    // Leaves the section present and without lines (appending it when missing). False for a refused name.
+    bool ClearSection(std::string_view section);
+
+    bool HasSection(std::string_view section) const;
+    // True when the first copy of the section holds at least one entry.
+    bool SectionHasEntries(std::string_view section) const;
+    // Section names in file order, each once.
+    std::vector<std::string> SectionNames() const;
+    // Keys of the first copy of the section in file order, each once; empty when the section is missing.
+    std::vector<std::string> Keys(std::string_view section) const;
+
+    // The whole file as it would be written.
+    const std::string& Bytes() const { return bytes_; }
+
+private:
+    // A line of bytes_: its text without the line end, and the length of its line end (0, 1 or 2).
+    struct Line {
+        std::size_t begin;
+        std::size_t length;
+        std::size_t ending;
+    };
+    std::string bytes_;
+    std::vector<Line> lines_;
+
+    void IndexLines();
+    std::string_view Text(std::size_t line) const;
+    std::optional<std::size_t> FindSection(std::string_view section, std::size_t from = 0) const;
+    std::size_t SectionEnd(std::size_t header) const;
+    std::optional<std::size_t> FindEntry(std::size_t header, std::string_view key) const;
+    // Replaces lines [first, last) with the given bytes and indexes the document again.
+    void Splice(std::size_t first, std::size_t last, std::string_view replacement);
+    // The offset where a line inserted before `line` starts, giving a last line without a line end one first.
+    std::size_t InsertionPoint(std::size_t line);
+};
+
+bool IsValidSectionName(std::string_view section);
+bool IsValidKey(std::string_view key);
+bool IsValidValue(std::string_view value);
+
+// Windows' integer reading: the decimal number at the start of the trimmed value with an optional sign,
+// clamped to 32 bits; anything else reads as 0.
+int ParseProfileInt(std::string_view value);
+
+// Byte blocks: two upper-case hexadecimal digits per byte, then the sum of the bytes modulo 256.
+std::string EncodeByteBlock(std::span<const std::uint8_t> bytes);
+// Succeeds only for exactly 2n+2 hexadecimal digits (either case) whose checksum matches; out is then filled.
+bool DecodeByteBlock(std::string_view text, std::span<std::uint8_t> out);
+
+// Reads the file; a missing file gives an empty document and true, an unreadable one false.
+bool LoadProfile(const std::string& path, ProfileDocument& out);
+
+// Reads without locking: a rewrite replaces the file by rename, so a reader sees the old or the new file
+// whole.
+std::optional<std::string> ReadProfileValue(const std::string& path, std::string_view section,
+                                            std::string_view key);
+
+// Runs `edit` on the file's current content while holding the lock named by lockPath, then replaces the file
+// atomically when `edit` returned true and the content changed. A missing file is created; its directory must
+// exist. Returns false when `edit` refused or the file could not be read or replaced; the file is then
+// untouched.
+bool EditProfile(const std::string& path, const std::string& lockPath,
+                 const std::function<bool(ProfileDocument&)>& edit);
+
+bool WriteProfileValue(const std::string& path, const std::string& lockPath, std::string_view section,
+                       std::string_view key, std::string_view value);
+
+} // namespace tarvel

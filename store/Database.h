@@ -1,0 +1,69 @@
+#pragma once
+// The one store object of the current database directory. Shared by the GUI thread and the receiving daemon:
+// every member is safe to call from both.
+
+#include <atomic>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace tarvel {
+
+class Database {
+public:
+    explicit Database(std::string configPath);
+
+    // Reads dbpath from the configuration (default "???") and marks every list stale. False when not
+    // configured; the text read is kept as the path.
+    bool LoadPath();
+    // Uses the given directory without consulting the configuration (database selection, tests).
+    void UsePath(std::string path);
+    // The database directory without a trailing separator; sets lastOk.
+    std::string Path();
+    const std::string& ConfigPath() const { return configPath_; }
+
+    // The database path joined with a relative path ("students/12/student.dat").
+    std::string AbsolutePath(const std::string& relative) const;
+    // The lock file that guards every read-modify-write of a record file of this database.
+    std::string LockPath() const;
+
+    bool CopyInto(const std::string& source, const std::string& relativeTarget);
+    bool DeleteRelative(const std::string& relative);
+    bool MakeDirectory(const std::string& relative);
+
+    void MarkTeachersStale();
+    void MarkStudentsStale();
+    void MarkTaskTypesStale();
+
+    // Listings in file order, never truncated; each sets lastOk. See Teachers.h, Students.h, Tasks.h.
+    bool TeacherIds(std::vector<std::string>& out);
+    bool StudentKeys(std::vector<std::string>& out);
+    bool TaskTypes(std::vector<std::string>& out);
+
+    // The result of the last store operation of this process.
+    std::atomic<bool> lastOk{false};
+
+    // Sets lastOk and returns the same value, so operations can end with `return db.Report(ok);`.
+    bool Report(bool ok);
+
+private:
+    struct CachedList {
+        bool stale = true;
+        bool ok = false;
+        std::vector<std::string> items;
+    };
+    bool Listing(CachedList& cache, bool (Database::*read)(std::vector<std::string>&) const,
+                 std::vector<std::string>& out);
+    bool ReadTeacherIds(std::vector<std::string>& out) const;
+    bool ReadStudentKeys(std::vector<std::string>& out) const;
+    bool ReadTaskTypes(std::vector<std::string>& out) const;
+
+    std::string configPath_;
+    mutable std::mutex mutex_;
+    std::string path_;
+    CachedList teachers_;
+    CachedList students_;
+    CachedList taskTypes_;
+};
+
+} // namespace tarvel

@@ -1,0 +1,164 @@
+#include "store/RecordSection.h"
+
+#include "platform/FileOps.h"
+
+namespace tarvel {
+namespace {
+
+constexpr std::size_t kMaxStringBytes = 999;
+
+bool ReadStringFrom(const ProfileDocument& document, const std::string& section, const std::string& key,
+                    std::string& out) {
+    auto value = document.Get(section, key);
+    if (!value) {
+        return false;
+    }
+    value->resize(std::min(value->size(), kMaxStringBytes));
+    if (*value == kStringSentinel) {
+        return false;
+    }
+    out = std::move(*value);
+    return true;
+}
+
+bool ReadIntFrom(const ProfileDocument& document, const std::string& section, const std::string& key,
+                 int& out) {
+    const auto value = document.Get(section, key);
+    if (!value) {
+        return false;
+    }
+    const int number = ParseProfileInt(*value);
+    if (number == kIntSentinel) {
+        return false;
+    }
+    out = number;
+    return true;
+}
+
+bool ReadBytesFrom(const ProfileDocument& document, const std::string& section, const std::string& key,
+                   std::span<std::uint8_t> out) {
+    const auto value = document.Get(section, key);
+    return value && DecodeByteBlock(*value, out);
+}
+
+} // namespace
+
+void RecordChanges::WriteString(std::string key, std::string value) {
+    changes_.push_back({std::move(key), std::move(value), false});
+}
+
+void RecordChanges::WriteInt(std::string key, int value) {
+    WriteString(std::move(key), std::to_string(value));
+}
+
+void RecordChanges::WriteBytes(std::string key, std::span<const std::uint8_t> bytes) {
+    WriteString(std::move(key), EncodeByteBlock(bytes));
+}
+
+void RecordChanges::DeleteKey(std::string key) {
+    changes_.push_back({std::move(key), {}, true});
+}
+
+bool RecordChanges::ApplyTo(ProfileDocument& document, std::string_view section) const {
+    for (const auto& change : changes_) {
+        if (change.remove) {
+            if (!IsValidKey(change.key)) {
+                return false;
+            }
+            document.DeleteKey(section, change.key);
+        } else if (!document.Set(section, change.key, change.value)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool SectionReader::ReadString(const std::string& key, std::string& out) const {
+    return ReadStringFrom(document, section, key, out);
+}
+
+bool SectionReader::ReadInt(const std::string& key, int& out) const {
+    return ReadIntFrom(document, section, key, out);
+}
+
+bool SectionReader::ReadBytes(const std::string& key, std::span<std::uint8_t> out) const {
+    return ReadBytesFrom(document, section, key, out);
+}
+
+bool RecordSection::Load(SectionReader& out) const {
+    out.section = section;
+    return LoadProfile(FilePath(), out.document);
+}
+
+bool RecordSection::ReadString(const std::string& key, std::string& out) const {
+    SectionReader reader;
+    return Load(reader) && reader.ReadString(key, out);
+}
+
+bool RecordSection::ReadInt(const std::string& key, int& out) const {
+    SectionReader reader;
+    return Load(reader) && reader.ReadInt(key, out);
+}
+
+bool RecordSection::ReadBytes(const std::string& key, std::span<std::uint8_t> out) const {
+    SectionReader reader;
+    return Load(reader) && reader.ReadBytes(key, out);
+}
+
+bool RecordSection::Apply(const RecordChanges& changes) const {
+    return EditProfile(FilePath(), db->LockPath(),
+                       [&](ProfileDocument& document) { return changes.ApplyTo(document, section); });
+}
+
+bool RecordSection::WriteString(const std::string& key, const std::string& value) const {
+    RecordChanges changes;
+    changes.WriteString(key, value);
+    return Apply(changes);
+}
+
+bool RecordSection::WriteInt(const std::string& key, int value) const {
+    return WriteString(key, std::to_string(value));
+}
+
+bool RecordSection::WriteBytes(const std::string& key, std::span<const std::uint8_t> bytes) const {
+    return WriteString(key, EncodeByteBlock(bytes));
+}
+
+bool RecordSection::DeleteKey(const std::string& key) const {
+    RecordChanges changes;
+    changes.DeleteKey(key);
+    return Apply(changes);
+}
+
+bool RecordSection::Exists() const {
+    SectionReader reader;
+    return Load(reader) && reader.document.HasSection(section);
+}
+
+bool RecordSection::HasEntries() const {
+    SectionReader reader;
+    return Load(reader) && reader.document.SectionHasEntries(section);
+}
+
+bool RecordSection::Keys(std::vector<std::string>& out) const {
+    SectionReader reader;
+    if (!Load(reader)) {
+        return false;
+    }
+    out = reader.document.Keys(section);
+    return true;
+}
+
+bool RecordSection::Remove() const {
+    return EditProfile(FilePath(), db->LockPath(), [&](ProfileDocument& document) {
+        document.DeleteSection(section);
+        return true;
+    });
+}
+
+bool RecordSection::Clear() const {
+    return EditProfile(FilePath(), db->LockPath(),
+                       [&](ProfileDocument& document) { return document.ClearSection(section); });
+}
+
+} // namespace tarvel
