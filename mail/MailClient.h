@@ -1,0 +1,55 @@
+#pragma once
+// The system's whole mail client: SendMail delivers one message through SMTP, FetchMail takes message 1 out
+// of a POP3 mailbox. Each call opens its own connection, runs a fixed dialogue and closes it; nothing is kept
+// between calls and either may run on any thread. Host settings are "host" or "host:port" (ports 25 and 110
+// otherwise); connecting and every read or write give up after the time-out.
+
+#include "mail/MailConnection.h"
+
+#include <chrono>
+#include <functional>
+#include <string>
+
+namespace tarvel {
+
+// Sends `message` (header lines, an empty line, the body; see MailMessage.h) from `from` to `to`: greeting
+// 220, HELO with the host (without its port) 250, "MAIL FROM: " 250, "RCPT TO: " 250, DATA 354, the data
+// section of SmtpDataSection in one write 250, QUIT 221. Returns 1 when every reply was the expected one, 0
+// otherwise. An address that is empty or holds CR, LF, a blank or NUL, a host setting that does not split, or
+// a command line over kMaxCommandLine bytes fails at once, before connecting. `reason`, when given, tells why
+// a call failed.
+int SendMail(const std::string& hostSetting, const std::string& from, const std::string& to,
+             const std::string& message, std::chrono::milliseconds timeout = kMailTimeout,
+             std::string* reason = nullptr);
+
+// How far a fetch got, for a caller that must not lose a message.
+struct FetchProgress {
+    bool mailboxEmpty = false; // the server refused "RETR 1": there is no message to fetch
+    bool received = false;     // message 1 arrived whole, its final "." line included
+    bool kept = false;         // the keeper accepted the text (without a keeper: as soon as it was received)
+    bool deleteSent = false;   // "DELE 1" went out; the server removes the message only when it answers QUIT
+    bool deleted = false;      // QUIT was answered: the message is gone from the server
+    std::string failure;       // why the dialogue ended early; empty after success and for an empty mailbox
+};
+
+// Called with the retrieved text before "DELE 1" is sent; the message is deleted only when it returns true.
+using MessageKeeper = std::function<bool(const std::string& text)>;
+
+// Logs in with USER and PASS, sends "RETR 1" and reads the reply to its final "." line, hands the text to the
+// keeper, then sends "DELE 1" and QUIT. Every status line must be positive and must arrive. `text` receives
+// the reply as it came: the status line first, CR LF line ends, dot-stuffing kept, the final "." line last
+// (see RetrievedMessage in MailMessage.h); it is changed only once "RETR 1" has been answered positively. A
+// message that ends early is not received and not deleted. Returns 1 when the message was kept and its
+// deletion confirmed, 0 otherwise.
+int FetchMail(const std::string& hostSetting, const std::string& user, const std::string& password,
+              std::string& text, const MessageKeeper& keepBeforeDelete, FetchProgress& progress,
+              std::chrono::milliseconds timeout = kMailTimeout);
+
+// The same without a keeper, for callers that hold the text only in memory.
+int FetchMail(const std::string& hostSetting, const std::string& user, const std::string& password,
+              std::string& text, std::chrono::milliseconds timeout = kMailTimeout);
+
+// The largest POP3 message FetchMail takes; a larger one stays on the server.
+inline constexpr std::size_t kMaxFetchedMessage = 64 * 1024 * 1024;
+
+} // namespace tarvel

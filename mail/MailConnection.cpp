@@ -1,0 +1,124 @@
+#include "mail/MailConnection.h"
+
+namespace tarvel {
+
+namespace {
+
+constexpr std::size_t kReadSize = 64 * 1024;
+constexpr std::size_t kMaxReplyLines = 100;
+
+bool IsContinuationLine(std::string_view line) {
+    return line.size() >= 4 && line[3] == '-';
+}
+
+} // namespace
+
+bool MailConnection::ConnectServer(std::string_view hostSetting, std::string_view defaultPort) {
+    HostAndPort target;
+    if (!SplitHostSetting(hostSetting, defaultPort, target)) {
+        return false;
+    }
+    socket_ = ConnectTcp(target.host, target.port, timeout_);
+    pending_.clear();
+    start_ = 0;
+    return socket_.IsOpen();
+}
+
+bool MailConnection::SendLine(std::string_view text) {
+    std::string line(text);
+    line += "\r\n";
+    return SendRaw(line);
+}
+
+bool MailConnection::SendRaw(std::string_view bytes) {
+    return SendAll(socket_, bytes, timeout_);
+}
+
+LineStatus MailConnection::ReadLine(std::string& line, std::size_t maxBytes) {
+    std::size_t scanned = start_;
+    for (;;) {
+        auto end = pending_.find('\n', scanned);
+        if (end != std::string::npos) {
+            if (end + 1 - start_ > maxBytes) {
+                return LineStatus::Failed;
+            }
+            line.assign(pending_, start_, end + 1 - start_);
+            start_ = end + 1;
+            return LineStatus::Line;
+        }
+        if (pending_.size() - start_ > maxBytes) {
+            return LineStatus::Failed;
+        }
+        // Drop what was handed out before reading more, so a long message does not pile up here.
+        pending_.erase(0, start_);
+        start_ = 0;
+        scanned = pending_.size();
+        switch (ReceiveSome(socket_, pending_, kReadSize, timeout_)) {
+        case ReceiveStatus::Data:
+            break;
+        case ReceiveStatus::Closed:
+            return LineStatus::Closed;
+        case ReceiveStatus::TimedOut:
+            return LineStatus::TimedOut;
+        case ReceiveStatus::Failed:
+            return LineStatus::Failed;
+        }
+    }
+}
+
+bool IsSendableCommand(std::string_view text) {
+    return text.find_first_of(std::string_view("\r\n\0", 3)) == std::string_view::npos &&
+           text.size() + 2 <= kMaxCommandLine;
+}
+
+bool ExpectCode(MailConnection& connection, std::string_view code, std::string& reply) {
+    reply.clear();
+    std::string line;
+    for (std::size_t count = 0; count < kMaxReplyLines; ++count) {
+        if (connection.ReadLine(line) != LineStatus::Line) {
+            return false;
+        }
+        reply += line;
+        if (!IsContinuationLine(line)) {
+            return line.size() >= 3 && std::string_view(line).substr(0, 3) == code;
+        }
+    }
+    return false;
+}
+
+bool ExpectOk(MailConnection& connection, std::string& reply) {
+    if (connection.ReadLine(reply) != LineStatus::Line) {
+        return false;
+    }
+    return reply.front() != '-';
+}
+
+std::string SmtpDataSection(std::string_view body) {
+    std::string data;
+    data.reserve(body.size() + body.size() / 32 + 8);
+    bool lineStart = true;
+    for (std::size_t i = 0; i < body.size(); ++i) {
+        char byte = body[i];
+        if (lineStart && byte == '.') {
+            data += '.';
+        }
+        if (byte == '\n') {
+            data += "\r\n";
+            lineStart = true;
+        } else if (byte == '\r' && i + 1 < body.size() && body[i + 1] == '\n') {
+            data += "\r\n";
+            ++i;
+            lineStart = true;
+        } else {
+            data += byte;
+            lineStart = false;
+        }
+    }
+    if (!lineStart) {
+        data += "\r\n";
+    }
+    data += ".\r\n";
+    return data;
+}
+
+} // namespace tarvel

@@ -1,0 +1,61 @@
+#pragma once
+// The steps that both mail dialogues are made of: one connection to the server, command lines out, whole
+// reply lines in. Every read and write is bounded by the connection's time-out and every reply by a size
+// limit.
+
+#include "platform/Socket.h"
+
+#include <chrono>
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace tarvel {
+
+inline constexpr std::chrono::milliseconds kMailTimeout{60'000};
+// A command line, CR LF included, must fit here; longer ones are refused before anything is sent.
+inline constexpr std::size_t kMaxCommandLine = 99;
+// Longer reply lines than this are not a mail server talking.
+inline constexpr std::size_t kMaxReplyLine = 4096;
+
+enum class LineStatus {
+    Line,     // a whole line, its line end included
+    Closed,   // the server closed the connection before a line end
+    TimedOut, // nothing more arrived within the time-out
+    Failed,   // the connection broke, or the line grew beyond its limit
+};
+
+class MailConnection {
+public:
+    explicit MailConnection(std::chrono::milliseconds timeout) : timeout_(timeout) {}
+
+    // `ConnectServer`: connects to a host setting ("host" or "host:port"; defaultPort without one).
+    bool ConnectServer(std::string_view hostSetting, std::string_view defaultPort);
+    // `SendLine`: sends the text with CR LF appended, in one write.
+    bool SendLine(std::string_view text);
+    // Sends bytes as they are, in one write.
+    bool SendRaw(std::string_view bytes);
+    // Reads up to and including the next LF; `line` is replaced. A line longer than maxBytes fails.
+    LineStatus ReadLine(std::string& line, std::size_t maxBytes = kMaxReplyLine);
+
+private:
+    Socket socket_;
+    std::chrono::milliseconds timeout_;
+    std::string pending_; // bytes received beyond the last line handed out
+    std::size_t start_ = 0;
+};
+
+// A command line the servers can take: no CR, LF or NUL, and with CR LF at most kMaxCommandLine bytes.
+bool IsSendableCommand(std::string_view text);
+
+// `ExpectCode`: reads one whole SMTP reply (all lines of a multi-line reply) into `reply`; true when its code
+// is the three-character `code`. A closed connection or a time-out fails.
+bool ExpectCode(MailConnection& connection, std::string_view code, std::string& reply);
+// `ExpectOk`: reads one POP3 status line into `reply`; true unless it is negative ("-") or did not arrive.
+bool ExpectOk(MailConnection& connection, std::string& reply);
+
+// The body as it goes after DATA: every line end sent as CR LF, every line that begins with "." given another
+// ".", a CR LF after a last line without one, then the end-of-data line ".".
+std::string SmtpDataSection(std::string_view body);
+
+} // namespace tarvel
