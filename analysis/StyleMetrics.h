@@ -1,0 +1,46 @@
+#pragma once
+// The programming-style figures stored with a student's result: counters of the scan plus an indentation
+// pass, each one integer key "vl..." of the result section.
+
+#include "analysis/SourceAnalysis.h"
+#include "store/Database.h"
+#include "store/Results.h"
+
+#include <string_view>
+
+namespace tarvel {
+
+// Indentation violations of comment-free text: a line inside a block must begin right of the indentation of
+// the line owning the block, an opening brace right of the enclosing owner, a closing brace exactly at its
+// block's owner; a flagged line ending in ":" (a label or case) is forgiven. A tab counts 8 columns wherever
+// it stands. The block stack grows with the nesting, so any depth is measured alike; a "}" never pops the
+// file level.
+int IndentationViolations(std::string_view text);
+
+// The eleven stored figures of one analysis, in the order they are written.
+struct StyleFigures {
+    int vlBreak = 0;
+    int vlContinue = 0;
+    int vlDynamickePremenne = 0;
+    int vlGoto = 0;
+    int vlMaxDlzkaFunkcie = 0;
+    int vlPercentoKomentarov = 0;
+    int vlPocetPoruseniZarovnania = 0;
+    int vlPriemernaDlzkaFunkcie = 0;
+    int vlViacPrikazovNaRiadok = 0;
+    int vlDlzka = 0;
+    int vlPocetRiadkov = 1;
+};
+
+// Runs the indentation pass and collects the figures; an analysis without text gives 1 line and zeros.
+StyleFigures ComputeStyleFigures(const SourceAnalysis& analysis);
+
+// Writes the figures into the analysis's result section in one rewrite; always 1. Write failures are ignored
+// (the figures are then lost for this submission); an analysis without a record writes nothing.
+int MeasureStyle(const SourceAnalysis& analysis);
+
+// The analysis of a newly accepted submission: its similarity to every classmate of the variant, then its
+// style figures. Nothing is returned or reported.
+void AnalyzeSubmission(Database& db, const ResultRecord& record);
+
+} // namespace tarvel
