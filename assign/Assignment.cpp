@@ -1,0 +1,140 @@
+#include "assign/Assignment.h"
+
+#include "assign/AssignmentMail.h"
+#include "assign/Random.h"
+#include "mail/MailClient.h"
+#include "mail/MailMessage.h"
+#include "platform/Cp1250.h"
+#include "platform/FileOps.h"
+#include "shell/Config.h"
+#include "store/Results.h"
+#include "store/Tasks.h"
+
+#include <vector>
+
+namespace tarvel {
+
+namespace {
+
+constexpr const char* kAssignTitle = "Pridelenie zadania";
+
+// The prompts are written here in UTF-8 and shown to the GUI, like everything else, in Windows-1250.
+std::string Cp1250(std::string_view utf8) {
+    std::string bytes;
+    return Utf8ToCp1250(utf8, bytes) ? bytes : std::string(utf8);
+}
+
+bool IsEmptyDirectory(const std::string& path) {
+    return IsDirectory(path) && ListMatching(path, "*").empty();
+}
+
+void MailAssignment(AssignmentContext& context, const StudentRecord& student, const std::string& task,
+                    const std::string& variant) {
+    const std::string pop3 = ReadConfig(context.configPath, "mails", "pop3", kDefaultMailHostName);
+    const std::string smtp = ReadConfig(context.configPath, "mails", "smtp", kDefaultMailHostName);
+    const std::string user = ReadConfig(context.configPath, "mails", "user", "zor");
+    const std::string body = AssignmentBody(context.db, student, task, variant, user, pop3);
+    const MailHeader header{DaemonAddress(user, pop3), student.email, AssignmentSubject(task),
+                            context.clock()};
+    std::string message;
+    if (ComposeMail(header, body, message)) {
+        context.send(smtp, header.from, student.email, message);
+    }
+}
+
+// Draws a variant of the task type for the student; a task type without variants is skipped.
+void DrawAndAssign(AssignmentContext& context, const StudentRecord& student, const std::string& task) {
+    std::vector<std::string> variants;
+    if (!Variants(VariantSet{&context.db, task}, variants) || variants.empty()) {
+        return;
+    }
+    const int index = VariantIndex(NextRandom(), static_cast<int>(variants.size()));
+    AssignVariant(context, student, task, variants[static_cast<std::size_t>(index)]);
+}
+
+std::vector<std::string> FreshTaskTypes(Database& db) {
+    std::vector<std::string> tasks;
+    db.MarkTaskTypesStale();
+    db.TaskTypes(tasks);
+    return tasks;
+}
+
+} // namespace
+
+MailSender DefaultMailSender() {
+    return [](const std::string& smtpHost, const std::string& from, const std::string& to,
+              const std::string& message) { return SendMail(smtpHost, from, to, message); };
+}
+
+void AssignAll(AssignmentContext& context) {
+    if (!context.prompts.Ask({Cp1250("Všetkým študentom bez pridelených zadaní sa pridelia zadania."),
+                              kAssignTitle, PromptButtons::OkCancel, PromptIcon::Information})) {
+        return;
+    }
+    SeedRandom(static_cast<unsigned>(context.clock()));
+    Database& db = context.db;
+    const std::vector<std::string> tasks = FreshTaskTypes(db);
+    std::vector<std::string> students;
+    db.MarkStudentsStale();
+    db.StudentKeys(students);
+    for (const std::string& unid : students) {
+        StudentRecord student;
+        if (!LoadStudentByUniId(db, unid, student)) {
+            continue;
+        }
+        for (const std::string& task : tasks) {
+            if (!HasResult(db, student.id, task)) {
+                DrawAndAssign(context, student, task);
+            }
+        }
+    }
+    context.prompts.Tell({Cp1250("Každý študent má pridelené zadania."), "Zadania", PromptButtons::Ok,
+                          PromptIcon::Information});
+}
+
+void ReassignStudent(AssignmentContext& context, const std::string& selectedLine) {
+    if (!context.prompts.Ask({Cp1250("Študent už môže mať pridelené zadania!\nPrideliť nové?"), kAssignTitle,
+                              PromptButtons::YesNo, PromptIcon::Exclamation})) {
+        return;
+    }
+    Database& db = context.db;
+    StudentRecord student;
+    if (!LoadStudentByUniId(db, selectedLine.substr(0, 5), student)) {
+        return;
+    }
+    for (const std::string& task : FreshTaskTypes(db)) {
+        int submissions = 0;
+        ResultSection(db, student.id, task).ReadInt("ver", submissions);
+        if (submissions != 0) {
+            context.prompts.Tell(
+                {Cp1250("Študent už odovzdal zadanie č.") + task + Cp1250("\nNemožno ho znovuprideliť !!!"),
+                 kAssignTitle, PromptButtons::Ok, PromptIcon::Warning});
+            continue;
+        }
+        if (HasResult(db, student.id, task)) {
+            RemoveResult(db, student.id, task);
+        }
+        DrawAndAssign(context, student, task);
+    }
+}
+
+int AssignVariant(AssignmentContext& context, const StudentRecord& student, const std::string& task,
+                  const std::string& variant) {
+    Database& db = context.db;
+    std::string assigned;
+    if (ResultSection(db, student.id, task).ReadString("mod", assigned) && !assigned.empty()) {
+        return 1;
+    }
+    ResultRecord result;
+    if (!CreateResult(db, task, student.id, variant, result) &&
+        !IsEmptyDirectory(db.AbsolutePath(SubmissionDirectory(result)))) {
+        return 0;
+    }
+    if (!SaveResult(db, result)) {
+        return 0;
+    }
+    MailAssignment(context, student, task, variant);
+    return 1;
+}
+
+} // namespace tarvel

@@ -1,0 +1,47 @@
+#pragma once
+// Random assignment of task variants: every student gets one variant of every task type, a result record, a
+// submission directory and a mail that tells the variant. Both commands run on the GUI thread, never beside
+// the receiving daemon.
+
+#include "assign/AssignmentPrompts.h"
+#include "store/Database.h"
+#include "store/Students.h"
+
+#include <ctime>
+#include <functional>
+#include <string>
+
+namespace tarvel {
+
+// Delivers one composed mail; returns 1 when the server took it. The default is SendMail with its time-out.
+using MailSender = std::function<int(const std::string& smtpHost, const std::string& from,
+                                     const std::string& to, const std::string& message)>;
+
+MailSender DefaultMailSender();
+
+struct AssignmentContext {
+    Database& db;
+    std::string configPath; // zor.ini: section "mails" names the servers and the mail user
+    AssignmentPrompts& prompts;
+    std::function<std::time_t()> clock = [] { return std::time(nullptr); };
+    MailSender send = DefaultMailSender();
+};
+
+// "&Pridelenie zadaní": asks first, seeds the generator with the clock, then gives every student a variant of
+// each task type the student does not have yet (task types without variants are skipped), and ends with the
+// closing notice whatever happened.
+void AssignAll(AssignmentContext& context);
+
+// "Pridelenie nových zadaní": asks first; then, for the student whose UNI ID is the first five characters of
+// the selected list line, assigns every task type anew with the generator as it stands, except those already
+// submitted, each of which gets a warning. A line that names no student assigns nothing.
+void ReassignStudent(AssignmentContext& context, const std::string& selectedLine);
+
+// Assigns one variant and mails the student. Returns 1 when the result record exists afterwards (also when it
+// existed before: nothing is then changed or sent), 0 when it could not be created or written. A submission
+// directory left empty by an assignment that did not finish is taken over; one with files in it is not.
+// The mail's success is not part of the result.
+int AssignVariant(AssignmentContext& context, const StudentRecord& student, const std::string& task,
+                  const std::string& variant);
+
+} // namespace tarvel
