@@ -152,11 +152,12 @@ int FetchMail(const std::string& hostSetting, const std::string& user, const std
         progress.mailboxEmpty = true;
         return 0;
     }
-    text = status;
-    read = ReadRetrievedLines(connection, text);
+    std::string retrieved = status;
+    read = ReadRetrievedLines(connection, retrieved);
     if (read != LineStatus::Line) {
         return fail("the message did not arrive whole: " + std::string(Describe(read)));
     }
+    text = std::move(retrieved);
     progress.received = true;
 
     progress.kept = !keepBeforeDelete || keepBeforeDelete(text);

@@ -38,8 +38,8 @@ using MessageKeeper = std::function<bool(const std::string& text)>;
 // Logs in with USER and PASS, sends "RETR 1" and reads the reply to its final "." line, hands the text to the
 // keeper, then sends "DELE 1" and QUIT. Every status line must be positive and must arrive. `text` receives
 // the reply as it came: the status line first, CR LF line ends, dot-stuffing kept, the final "." line last
-// (see RetrievedMessage in MailMessage.h); it is changed only once "RETR 1" has been answered positively. A
-// message that ends early is not received and not deleted. Returns 1 when the message was kept and its
+// (see RetrievedMessage in MailMessage.h); it is changed only when the whole message has arrived. A message
+// that ends early is not received and not deleted. Returns 1 when the message was kept and its
 // deletion confirmed, 0 otherwise.
 int FetchMail(const std::string& hostSetting, const std::string& user, const std::string& password,
               std::string& text, const MessageKeeper& keepBeforeDelete, FetchProgress& progress,
