@@ -14,8 +14,9 @@ constexpr std::string_view kLineEnd = "\r\n";
 // A record file larger than this is damaged beyond use; reading it fails instead of exhausting memory.
 constexpr std::size_t kMaxProfileBytes = 256u << 20;
 
+// A CR that is not part of a line end (a damaged file's last line) counts as a blank, as on Windows.
 bool IsBlank(char c) {
-    return c == ' ' || c == '\t';
+    return c == ' ' || c == '\t' || c == '\r';
 }
 
 std::string_view Trim(std::string_view text) {

@@ -1,0 +1,37 @@
+#pragma once
+// A database made from the installation's template in a temporary directory.
+
+#include "store/Database.h"
+
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+namespace tarvel::testing {
+
+class StoreTest : public ::testing::Test {
+protected:
+    StoreTest() : db(dir / "zor.ini") {
+        const char* source = std::getenv("TARVEL_SOURCE_DIR");
+        std::filesystem::copy(std::string(source ? source : ".") + "/install/empty.db", dir / "db",
+                              std::filesystem::copy_options::recursive);
+        std::filesystem::create_directories(dir / "db/students");
+        std::filesystem::create_directories(dir / "db/tasks");
+        db.UsePath(dir / "db");
+    }
+
+    std::string File(std::string_view relative) const {
+        return ReadBytes(dir / "db/" + std::string(relative));
+    }
+    void SetFile(std::string_view relative, std::string_view bytes) const {
+        WriteBytes(dir / "db/" + std::string(relative), bytes);
+    }
+
+    TempDir dir;
+    Database db;
+};
+
+} // namespace tarvel::testing
