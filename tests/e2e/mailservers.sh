@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Starts and stops a private Postfix (SMTP) and Dovecot (POP3) on loopback for the end-to-end tests.
 #
-#   mailservers.sh start DIR    creates DIR (absent or empty), writes both configurations into it and starts them
+#   mailservers.sh start DIR    creates DIR (after stopping what an earlier run left there), writes both
+#                               configurations into it and starts the servers
 #   mailservers.sh stop DIR     stops both servers and removes DIR
 #
 # Everything lives in DIR: configurations, Postfix's queue, one Maildir per virtual user, logs. The servers listen
@@ -197,9 +198,9 @@ wait_for_port() {
 
 start() {
     skip_unless_possible
-    if [ -e "$dir" ] && [ -n "$(ls -A "$dir")" ]; then
-        echo "mailservers: $dir is not empty; stop the servers first" >&2
-        exit 1
+    # A run that was cut off may have left its servers and files behind.
+    if [ -e "$dir" ]; then
+        stop
     fi
     mkdir -p "$dir"
     # Postfix's daemons run as other users and must reach the directory, or the master dies without a word.
@@ -210,12 +211,15 @@ start() {
     write_postfix_config
     write_dovecot_config
 
-    # Creates the queue directories with their owners. Postfix writes its errors only to a terminal, so a
-    # failure is repeated under `script` to show them.
-    if ! postfix -c "$dir/postfix" check >/dev/null 2>&1; then
-        script -qec "postfix -c '$dir/postfix' check" /dev/null >&2 || true
-        exit 1
-    fi
+    # Creates the queue directories and gives them and the data directory their owners. Postfix writes its
+    # errors only to a terminal, so a failure is repeated under `script` to show them.
+    local step
+    for step in set-permissions check; do
+        if ! postfix -c "$dir/postfix" "$step" >/dev/null 2>&1; then
+            script -qec "postfix -c '$dir/postfix' $step" /dev/null >&2 || true
+            exit 1
+        fi
+    done
     # The master stays in the foreground of a background job so that stop can end it by its process id.
     "$postfix_master" -c "$dir/postfix" -d >"$dir/postfix-master.out" 2>&1 &
     echo $! >"$dir/postfix.pid"
