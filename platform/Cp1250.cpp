@@ -137,6 +137,14 @@ unsigned char UpperCp1250(unsigned char byte) {
     return byte;
 }
 
+std::string UpperCaseCp1250(std::string_view text) {
+    std::string upper(text);
+    for (char& c : upper) {
+        c = static_cast<char>(UpperCp1250(static_cast<unsigned char>(c)));
+    }
+    return upper;
+}
+
 bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) {
         return false;

@@ -13,6 +13,7 @@ bool Utf8ToCp1250(std::string_view utf8, std::string& out);
 
 // Upper-case form of a letter (ASCII and the Windows-1250 letters); other bytes unchanged.
 unsigned char UpperCp1250(unsigned char byte);
+std::string UpperCaseCp1250(std::string_view text);
 bool EqualsIgnoringCase(std::string_view a, std::string_view b);
 
 } // namespace tarvel

@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <unordered_set>
 
 namespace tarvel {
 namespace {
@@ -90,16 +91,31 @@ ProfileDocument::ProfileDocument(std::string bytes) : bytes_(std::move(bytes)) {
 
 void ProfileDocument::IndexLines() {
     lines_.clear();
+    const std::string_view all(bytes_);
     std::size_t begin = 0;
-    while (begin < bytes_.size()) {
-        const std::size_t newline = bytes_.find('\n', begin);
-        if (newline == bytes_.npos) {
-            lines_.push_back({begin, bytes_.size() - begin, 0});
-            break;
+    while (begin < all.size()) {
+        const std::size_t newline = all.find('\n', begin);
+        Line line{begin, 0, 0, Kind::Other, begin, 0};
+        if (newline == all.npos) {
+            line.length = all.size() - begin;
+        } else {
+            const bool crlf = newline > begin && all[newline - 1] == '\r';
+            line.length = newline - begin - (crlf ? 1 : 0);
+            line.ending = crlf ? 2 : 1;
         }
-        const bool crlf = newline > begin && bytes_[newline - 1] == '\r';
-        lines_.push_back({begin, newline - begin - (crlf ? 1 : 0), crlf ? 2u : 1u});
-        begin = newline + 1;
+        const std::string_view text = all.substr(begin, line.length);
+        std::optional<std::string_view> name = SectionNameOf(text);
+        line.kind = Kind::Section;
+        if (!name) {
+            name = KeyOf(text);
+            line.kind = name ? Kind::Entry : Kind::Other;
+        }
+        if (name) {
+            line.nameBegin = static_cast<std::size_t>(name->data() - all.data());
+            line.nameLength = name->size();
+        }
+        lines_.push_back(line);
+        begin += line.length + line.ending;
     }
 }
 
@@ -107,11 +123,14 @@ std::string_view ProfileDocument::Text(std::size_t line) const {
     return std::string_view(bytes_).substr(lines_[line].begin, lines_[line].length);
 }
 
+std::string_view ProfileDocument::Name(std::size_t line) const {
+    return std::string_view(bytes_).substr(lines_[line].nameBegin, lines_[line].nameLength);
+}
+
 std::optional<std::size_t> ProfileDocument::FindSection(std::string_view section, std::size_t from) const {
     const std::string_view wanted = Trim(section);
     for (std::size_t i = from; i < lines_.size(); ++i) {
-        const auto name = SectionNameOf(Text(i));
-        if (name && EqualsIgnoringCase(*name, wanted)) {
+        if (lines_[i].kind == Kind::Section && EqualsIgnoringCase(Name(i), wanted)) {
             return i;
         }
     }
@@ -120,7 +139,7 @@ std::optional<std::size_t> ProfileDocument::FindSection(std::string_view section
 
 std::size_t ProfileDocument::SectionEnd(std::size_t header) const {
     std::size_t i = header + 1;
-    while (i < lines_.size() && !SectionNameOf(Text(i))) {
+    while (i < lines_.size() && lines_[i].kind != Kind::Section) {
         ++i;
     }
     return i;
@@ -128,10 +147,8 @@ std::size_t ProfileDocument::SectionEnd(std::size_t header) const {
 
 std::optional<std::size_t> ProfileDocument::FindEntry(std::size_t header, std::string_view key) const {
     const std::string_view wanted = Trim(key);
-    const std::size_t end = SectionEnd(header);
-    for (std::size_t i = header + 1; i < end; ++i) {
-        const auto found = KeyOf(Text(i));
-        if (found && EqualsIgnoringCase(*found, wanted)) {
+    for (std::size_t i = header + 1; i < lines_.size() && lines_[i].kind != Kind::Section; ++i) {
+        if (lines_[i].kind == Kind::Entry && EqualsIgnoringCase(Name(i), wanted)) {
             return i;
         }
     }
@@ -157,15 +174,11 @@ void ProfileDocument::Splice(std::size_t first, std::size_t last, std::string_vi
     IndexLines();
 }
 
-std::size_t ProfileDocument::InsertionPoint(std::size_t line) {
-    if (line < lines_.size()) {
-        return lines_[line].begin;
-    }
+void ProfileDocument::EndLastLine() {
     if (!lines_.empty() && lines_.back().ending == 0) {
         bytes_.append(kLineEnd);
         IndexLines();
     }
-    return bytes_.size();
 }
 
 bool ProfileDocument::Set(std::string_view section, std::string_view key, std::string_view value) {
@@ -175,28 +188,27 @@ bool ProfileDocument::Set(std::string_view section, std::string_view key, std::s
     key = Trim(key);
     const auto header = FindSection(section);
     if (!header) {
-        InsertionPoint(lines_.size());
+        EndLastLine();
         bytes_.append("[").append(Trim(section)).append("]").append(kLineEnd).append(EntryLine(key, value));
         IndexLines();
         return true;
     }
     if (const auto entry = FindEntry(*header, key)) {
-        const Line& line = lines_[*entry];
         std::string replacement = EntryLine(key, value);
         replacement.resize(replacement.size() - kLineEnd.size());
-        bytes_.replace(line.begin, line.length, replacement);
+        bytes_.replace(lines_[*entry].begin, lines_[*entry].length, replacement);
         IndexLines();
         return true;
     }
     std::size_t last = *header;
-    for (std::size_t i = *header + 1; i < SectionEnd(*header); ++i) {
+    const std::size_t end = SectionEnd(*header);
+    for (std::size_t i = *header + 1; i < end; ++i) {
         if (!Trim(Text(i)).empty()) {
             last = i;
         }
     }
-    if (lines_[last].ending == 0) {
-        bytes_.append(kLineEnd);
-        IndexLines();
+    if (last + 1 == lines_.size()) {
+        EndLastLine();
     }
     bytes_.insert(lines_[last].begin + lines_[last].length + lines_[last].ending, EntryLine(key, value));
     IndexLines();
@@ -205,20 +217,17 @@ bool ProfileDocument::Set(std::string_view section, std::string_view key, std::s
 
 void ProfileDocument::DeleteKey(std::string_view section, std::string_view key) {
     const std::string_view wanted = Trim(key);
+    const std::string_view sectionName = Trim(section);
     std::string kept;
     kept.reserve(bytes_.size());
     bool inSection = false;
     bool changed = false;
     for (std::size_t i = 0; i < lines_.size(); ++i) {
-        const std::string_view text = Text(i);
-        if (const auto name = SectionNameOf(text)) {
-            inSection = EqualsIgnoringCase(*name, Trim(section));
-        } else if (inSection) {
-            const auto found = KeyOf(text);
-            if (found && EqualsIgnoringCase(*found, wanted)) {
-                changed = true;
-                continue;
-            }
+        if (lines_[i].kind == Kind::Section) {
+            inSection = EqualsIgnoringCase(Name(i), sectionName);
+        } else if (inSection && lines_[i].kind == Kind::Entry && EqualsIgnoringCase(Name(i), wanted)) {
+            changed = true;
+            continue;
         }
         kept.append(bytes_, lines_[i].begin, lines_[i].length + lines_[i].ending);
     }
@@ -240,7 +249,7 @@ bool ProfileDocument::ClearSection(std::string_view section) {
     }
     const auto header = FindSection(section);
     if (!header) {
-        InsertionPoint(lines_.size());
+        EndLastLine();
         bytes_.append("[").append(Trim(section)).append("]").append(kLineEnd);
         IndexLines();
         return true;
@@ -249,9 +258,8 @@ bool ProfileDocument::ClearSection(std::string_view section) {
         Splice(*duplicate, SectionEnd(*duplicate), {});
     }
     Splice(*header + 1, SectionEnd(*header), {});
-    if (lines_[*header].ending == 0) {
-        bytes_.append(kLineEnd);
-        IndexLines();
+    if (*header + 1 == lines_.size()) {
+        EndLastLine();
     }
     return true;
 }
@@ -265,28 +273,34 @@ bool ProfileDocument::SectionHasEntries(std::string_view section) const {
     if (!header) {
         return false;
     }
-    for (std::size_t i = *header + 1; i < SectionEnd(*header); ++i) {
-        const auto key = KeyOf(Text(i));
-        if (key && !key->empty()) {
+    const std::size_t end = SectionEnd(*header);
+    for (std::size_t i = *header + 1; i < end; ++i) {
+        if (lines_[i].kind == Kind::Entry && lines_[i].nameLength > 0) {
             return true;
         }
     }
     return false;
 }
 
+namespace {
+
+// Remembers names already listed, ignoring letter case.
+class SeenNames {
+public:
+    bool Insert(std::string_view name) { return seen_.insert(UpperCaseCp1250(name)).second; }
+
+private:
+    std::unordered_set<std::string> seen_;
+};
+
+} // namespace
+
 std::vector<std::string> ProfileDocument::SectionNames() const {
     std::vector<std::string> names;
+    SeenNames seen;
     for (std::size_t i = 0; i < lines_.size(); ++i) {
-        const auto name = SectionNameOf(Text(i));
-        if (!name) {
-            continue;
-        }
-        bool seen = false;
-        for (const auto& known : names) {
-            seen = seen || EqualsIgnoringCase(known, *name);
-        }
-        if (!seen) {
-            names.emplace_back(*name);
+        if (lines_[i].kind == Kind::Section && seen.Insert(Name(i))) {
+            names.emplace_back(Name(i));
         }
     }
     return names;
@@ -294,22 +308,26 @@ std::vector<std::string> ProfileDocument::SectionNames() const {
 
 std::vector<std::string> ProfileDocument::Keys(std::string_view section) const {
     std::vector<std::string> keys;
-    const auto header = FindSection(section);
-    if (!header) {
-        return keys;
-    }
-    const std::size_t end = SectionEnd(*header);
-    for (std::size_t i = *header + 1; i < end; ++i) {
-        const auto key = KeyOf(Text(i));
-        if (!key || key->empty()) {
-            continue;
-        }
-        // Duplicates are rare: the system writes keys in place. Only then is the earlier part searched.
-        if (FindEntry(*header, *key) == i) {
-            keys.emplace_back(*key);
-        }
+    for (auto& [key, value] : Entries(section)) {
+        keys.push_back(std::move(key));
     }
     return keys;
+}
+
+std::vector<std::pair<std::string, std::string>> ProfileDocument::Entries(std::string_view section) const {
+    std::vector<std::pair<std::string, std::string>> entries;
+    const auto header = FindSection(section);
+    if (!header) {
+        return entries;
+    }
+    SeenNames seen;
+    const std::size_t end = SectionEnd(*header);
+    for (std::size_t i = *header + 1; i < end; ++i) {
+        if (lines_[i].kind == Kind::Entry && lines_[i].nameLength > 0 && seen.Insert(Name(i))) {
+            entries.emplace_back(Name(i), ValueOf(Text(i)));
+        }
+    }
+    return entries;
 }
 
 int ParseProfileInt(std::string_view value) {

@@ -10,6 +10,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace tarvel {
@@ -41,29 +42,37 @@ public:
     std::vector<std::string> SectionNames() const;
     // Keys of the first copy of the section in file order, each once; empty when the section is missing.
     std::vector<std::string> Keys(std::string_view section) const;
+    // Keys with their values (as Get reads them) of the first copy of the section, each key once.
+    std::vector<std::pair<std::string, std::string>> Entries(std::string_view section) const;
 
     // The whole file as it would be written.
     const std::string& Bytes() const { return bytes_; }
 
 private:
-    // A line of bytes_: its text without the line end, and the length of its line end (0, 1 or 2).
+    enum class Kind { Other, Section, Entry };
+    // A line of bytes_: its text without the line end, the length of its line end (0, 1 or 2), and for a
+    // section line its trimmed name, for an entry its trimmed key.
     struct Line {
         std::size_t begin;
         std::size_t length;
         std::size_t ending;
+        Kind kind;
+        std::size_t nameBegin;
+        std::size_t nameLength;
     };
     std::string bytes_;
     std::vector<Line> lines_;
 
     void IndexLines();
     std::string_view Text(std::size_t line) const;
+    std::string_view Name(std::size_t line) const;
     std::optional<std::size_t> FindSection(std::string_view section, std::size_t from = 0) const;
     std::size_t SectionEnd(std::size_t header) const;
     std::optional<std::size_t> FindEntry(std::size_t header, std::string_view key) const;
     // Replaces lines [first, last) with the given bytes and indexes the document again.
     void Splice(std::size_t first, std::size_t last, std::string_view replacement);
-    // The offset where a line inserted before `line` starts, giving a last line without a line end one first.
-    std::size_t InsertionPoint(std::size_t line);
+    // Gives a last line without a line end one, so that lines can be appended.
+    void EndLastLine();
 };
 
 bool IsValidSectionName(std::string_view section);

@@ -122,14 +122,14 @@ bool DeleteStudent(Database& db, const std::string& unid) {
 
 bool StudentsOfTeacher(Database& db, const std::string& teacherId, std::vector<std::string>& unids) {
     SectionReader index;
-    if (!IndexSection(db).Load(index) || !index.document.SectionHasEntries(kStudentIndexSection)) {
+    if (!IndexSection(db).Load(index)) {
         return db.Report(false);
     }
+    const auto entries = index.document.Entries(kStudentIndexSection);
     std::vector<std::string> found;
-    for (const auto& unid : index.document.Keys(kStudentIndexSection)) {
-        std::string studentId;
+    for (const auto& [unid, studentId] : entries) {
         StudentRecord student;
-        if (!index.ReadString(unid, studentId) || studentId.empty() || !ReadStudent(db, studentId, student)) {
+        if (studentId.empty() || studentId == kStringSentinel || !ReadStudent(db, studentId, student)) {
             return db.Report(false);
         }
         if (student.teacher == teacherId) {
@@ -137,7 +137,7 @@ bool StudentsOfTeacher(Database& db, const std::string& teacherId, std::vector<s
         }
     }
     unids = std::move(found);
-    return db.Report(true);
+    return db.Report(!entries.empty());
 }
 
 } // namespace tarvel

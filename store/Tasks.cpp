@@ -4,7 +4,10 @@
 #include "store/RecordSection.h"
 #include "store/Students.h"
 
+#include "platform/Cp1250.h"
+
 #include <algorithm>
+#include <unordered_map>
 
 namespace tarvel {
 namespace {
@@ -154,11 +157,15 @@ bool AcceptedStudents(const VariantSet& set, const std::string& variant,
         !RecordSection{&db, kStudentsFile, kStudentIndexSection}.Load(index)) {
         return db.Report(false);
     }
+    std::unordered_map<std::string, std::string> studentIdOf;
+    for (auto& [unid, studentId] : index.document.Entries(kStudentIndexSection)) {
+        studentIdOf.emplace(UpperCaseCp1250(unid), std::move(studentId));
+    }
     std::vector<std::string> found;
     for (const auto& unid : unids) {
-        std::string studentId;
-        if (index.ReadString(unid, studentId) && !studentId.empty()) {
-            found.push_back(studentId);
+        const auto entry = studentIdOf.find(UpperCaseCp1250(unid));
+        if (entry != studentIdOf.end() && !entry->second.empty() && entry->second != kStringSentinel) {
+            found.push_back(entry->second);
         }
     }
     studentIds = std::move(found);
