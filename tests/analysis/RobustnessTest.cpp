@@ -47,7 +47,7 @@ TEST(Robustness, HostileSubmissionsGiveSaneFigures) {
           {"x.h", "#include \"y.h\"\n" + program},
           {"y.h", "#include \"z.h\"\n"},
           {"z.h", "#include \"x.h\"\n"}}},
-        {"NUL bytes", {{"main.c", std::string("int main() {\0\0 return 0; }\n", 29) + program}}},
+        {"NUL bytes", {{"main.c", std::string("int main() {\0\0 return 0; }\n", 27) + program}}},
         {"bytes 128-255", {{"main.c", EveryByteValue(20000)}}},
         {"unterminated string at the end", {{"main.c", program + "char *s = \"abc"}}},
         {"unterminated comment at the end", {{"main.c", program + "/* abc"}}},
