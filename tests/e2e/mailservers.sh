@@ -241,18 +241,24 @@ EOF
 }
 
 stop_servers() {
-    if [ -f "$dir/dovecot/dovecot.conf" ]; then
-        dovecot -c "$dir/dovecot/dovecot.conf" stop 2>/dev/null || true
-    fi
-    if [ -f "$dir/postfix.pid" ]; then
-        local pid
-        pid=$(cat "$dir/postfix.pid")
-        kill "$pid" 2>/dev/null || true
-        for _ in $(seq 1 50); do
-            kill -0 "$pid" 2>/dev/null || break
-            sleep 0.1
+    # Both masters end their children before they exit, which takes each a few seconds: stop them together.
+    local pids=() pid
+    for pid in "$(cat "$dir/dovecot/run/master.pid" 2>/dev/null)" "$(cat "$dir/postfix.pid" 2>/dev/null)"; do
+        if [ -n "$pid" ] && kill "$pid" 2>/dev/null; then
+            pids+=("$pid")
+        fi
+    done
+    for _ in $(seq 1 100); do
+        local running=0
+        for pid in "${pids[@]}"; do
+            if kill -0 "$pid" 2>/dev/null; then
+                running=1
+            fi
         done
-    fi
+        [ "$running" -eq 1 ] || return 0
+        sleep 0.1
+    done
+    echo "mailservers: a server did not stop within 10 s" >&2
 }
 
 stop() {
