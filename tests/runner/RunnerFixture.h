@@ -1,0 +1,70 @@
+#pragma once
+// A database with one student (id 5) who submitted task 1, variant "a", and the installation's compiler
+// directory copied into the test's temporary directory as the installation copies it.
+
+#include "runner/TestRunner.h"
+#include "shell/Config.h"
+#include "store/Database.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+namespace tarvel::testing {
+
+inline bool HasTool(const std::string& name) {
+    return std::system(("command -v " + name + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+inline std::string SourceDirectory() {
+    const char* source = std::getenv("TARVEL_SOURCE_DIR");
+    return source != nullptr ? source : TARVEL_SOURCE_DIR_FALLBACK;
+}
+
+class RunnerFixture : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!HasTool("cc") || !HasTool("make")) {
+            std::printf("The runner's tests need the system's cc and make.\n");
+            std::exit(77);
+        }
+        namespace fs = std::filesystem;
+        fs::copy(SourceDirectory() + "/install/bcc", dir / "bcc", fs::copy_options::recursive);
+        fs::create_directories(WorkDirectory());
+        fs::create_directories(dir / "db/tasks");
+        fs::create_directories(dir / "zortmp");
+        ASSERT_TRUE(WriteConfig(ConfigPath(), "dbase", "bccpath", dir / "bcc/"));
+        database.UsePath(dir / "db");
+        result.task = "1";
+        result.studentId = "5";
+        result.mod = "a";
+    }
+
+    std::string ConfigPath() const { return dir / "zor.ini"; }
+    std::string WorkDirectory() const { return dir / "db/students/5/1"; }
+    std::string InputFile() const { return dir / "db/tasks/t1ma.in"; }
+    std::string PatternFile() const { return dir / "db/tasks/t1ma.out"; }
+    std::string ProgramDirectory() const { return dir / "zortmp"; }
+
+    void Submit(const std::string& name, const std::string& content) {
+        WriteBytes(WorkDirectory() + "/" + name, content);
+    }
+    void Variant(const std::string& input, const std::string& pattern) {
+        WriteBytes(InputFile(), input);
+        WriteBytes(PatternFile(), pattern);
+    }
+    int Run() {
+        TestRunner runner(database, ConfigPath(), result, ProgramDirectory());
+        return runner.Run();
+    }
+
+    TempDir dir;
+    Database database{dir / "zor.ini"};
+    ResultRecord result;
+};
+
+} // namespace tarvel::testing
