@@ -11,7 +11,7 @@
 
 namespace {
 
-// The CRs are part of the sheet as browsers have always received it.
+// The lone CRs belong to the sheet as browsers have always received it.
 constexpr std::string_view stylesheet =
     "BODY {\rcolor: white;\rbackground: black;\r}\r\n\rPRE {\rcolor: white;\rbackground: black;\r}\r\n\r"
     "SPAN.op {\rcolor: cyan;\r}\r\n\rSPAN.res {\rcolor: yellow;\r}\r\nSPAN.str {\rcolor: red;\r}\r\n\r"
