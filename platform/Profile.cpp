@@ -4,9 +4,9 @@
 #include "platform/FileOps.h"
 #include "platform/RecordLock.h"
 
+#include <bit>
 #include <cerrno>
 #include <climits>
-#include <unordered_set>
 
 namespace tarvel {
 namespace {
@@ -284,20 +284,42 @@ bool ProfileDocument::SectionHasEntries(std::string_view section) const {
 
 namespace {
 
-// Remembers names already listed, ignoring letter case.
+// Remembers names already listed, ignoring letter case: an open-addressing table of views into the document,
+// so that listing a thousand keys allocates nothing per key.
 class SeenNames {
 public:
-    bool Insert(std::string_view name) { return seen_.insert(UpperCaseCp1250(name)).second; }
+    explicit SeenNames(std::size_t expected) : slots_(std::bit_ceil(expected * 2 + 2)) {}
+
+    bool Insert(std::string_view name) {
+        const std::size_t mask = slots_.size() - 1;
+        for (std::size_t i = FoldedHash(name) & mask;; i = (i + 1) & mask) {
+            if (slots_[i].data() == nullptr) {
+                slots_[i] = name;
+                return true;
+            }
+            if (EqualsIgnoringCase(slots_[i], name)) {
+                return false;
+            }
+        }
+    }
 
 private:
-    std::unordered_set<std::string> seen_;
+    static std::size_t FoldedHash(std::string_view name) {
+        std::size_t hash = 14695981039346656037ull;
+        for (char c : name) {
+            hash = (hash ^ UpperCp1250(static_cast<unsigned char>(c))) * 1099511628211ull;
+        }
+        return hash;
+    }
+
+    std::vector<std::string_view> slots_;
 };
 
 } // namespace
 
 std::vector<std::string> ProfileDocument::SectionNames() const {
     std::vector<std::string> names;
-    SeenNames seen;
+    SeenNames seen(lines_.size());
     for (std::size_t i = 0; i < lines_.size(); ++i) {
         if (lines_[i].kind == Kind::Section && seen.Insert(Name(i))) {
             names.emplace_back(Name(i));
@@ -306,27 +328,30 @@ std::vector<std::string> ProfileDocument::SectionNames() const {
     return names;
 }
 
+void ProfileDocument::VisitEntries(std::string_view section,
+                                   const std::function<void(std::size_t)>& visit) const {
+    const auto header = FindSection(section);
+    if (!header) {
+        return;
+    }
+    const std::size_t end = SectionEnd(*header);
+    SeenNames seen(end - *header);
+    for (std::size_t i = *header + 1; i < end; ++i) {
+        if (lines_[i].kind == Kind::Entry && lines_[i].nameLength > 0 && seen.Insert(Name(i))) {
+            visit(i);
+        }
+    }
+}
+
 std::vector<std::string> ProfileDocument::Keys(std::string_view section) const {
     std::vector<std::string> keys;
-    for (auto& [key, value] : Entries(section)) {
-        keys.push_back(std::move(key));
-    }
+    VisitEntries(section, [&](std::size_t line) { keys.emplace_back(Name(line)); });
     return keys;
 }
 
 std::vector<std::pair<std::string, std::string>> ProfileDocument::Entries(std::string_view section) const {
     std::vector<std::pair<std::string, std::string>> entries;
-    const auto header = FindSection(section);
-    if (!header) {
-        return entries;
-    }
-    SeenNames seen;
-    const std::size_t end = SectionEnd(*header);
-    for (std::size_t i = *header + 1; i < end; ++i) {
-        if (lines_[i].kind == Kind::Entry && lines_[i].nameLength > 0 && seen.Insert(Name(i))) {
-            entries.emplace_back(Name(i), ValueOf(Text(i)));
-        }
-    }
+    VisitEntries(section, [&](std::size_t line) { entries.emplace_back(Name(line), ValueOf(Text(line))); });
     return entries;
 }
 

@@ -69,6 +69,8 @@ private:
     std::optional<std::size_t> FindSection(std::string_view section, std::size_t from = 0) const;
     std::size_t SectionEnd(std::size_t header) const;
     std::optional<std::size_t> FindEntry(std::size_t header, std::string_view key) const;
+    // Calls visit with the line of every entry of the first copy of the section, each key once.
+    void VisitEntries(std::string_view section, const std::function<void(std::size_t)>& visit) const;
     // Replaces lines [first, last) with the given bytes and indexes the document again.
     void Splice(std::size_t first, std::size_t last, std::string_view replacement);
     // Gives a last line without a line end one, so that lines can be appended.

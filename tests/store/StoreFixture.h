@@ -3,11 +3,11 @@
 
 #include "store/Database.h"
 
+#include "support/Paths.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 
 namespace tarvel::testing {
@@ -15,8 +15,7 @@ namespace tarvel::testing {
 class StoreTest : public ::testing::Test {
 protected:
     StoreTest() : db(dir / "zor.ini") {
-        const char* source = std::getenv("TARVEL_SOURCE_DIR");
-        std::filesystem::copy(std::string(source ? source : ".") + "/install/empty.db", dir / "db",
+        std::filesystem::copy(SourceDir() + "/install/empty.db", dir / "db",
                               std::filesystem::copy_options::recursive);
         std::filesystem::create_directories(dir / "db/students");
         std::filesystem::create_directories(dir / "db/tasks");
