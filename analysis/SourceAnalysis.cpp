@@ -180,7 +180,7 @@ void SourceAnalysis::WriteIdentifierList() const {
         previous == identifierList_) {
         return;
     }
-    WriteFileAtomically(path, identifierList_);
+    WriteFileAtomically(path, identifierList_, false);
 }
 
 } // namespace tarvel
