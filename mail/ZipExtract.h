@@ -1,0 +1,26 @@
+#pragma once
+// Unpacking a submitted zip archive. The entries are read one after another from their local headers, so an
+// archive whose central directory is damaged or missing (as old DOS zip programs and cut-off mails leave
+// them) still unpacks. An archive is a student's input: it may only create plain files and directories below
+// the target, and only a bounded amount of them.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace tarvel {
+
+struct ZipLimits {
+    std::size_t maxEntries = 1000;
+    std::uint64_t maxBytes = 16 * 1024 * 1024; // uncompressed, all entries together
+};
+
+// Unpacks the archive into targetDir (created when missing). Names may use "/" or "\" as separators. Fails,
+// with a short ASCII reason, for an absolute name, a ".." component, a link, a device or other special file,
+// more entries or more bytes than the limits allow, and for data that does not read as a zip archive. What
+// was written before a failure stays; the caller clears the directory.
+bool ExtractZip(std::string_view archive, const std::string& targetDir, std::string& reason,
+                const ZipLimits& limits = {});
+
+} // namespace tarvel
