@@ -278,6 +278,8 @@ void ArrangeDescriptors(const LaunchPlan& plan, int reportFd) {
     if (program >= 0) {
         dup2(program, kProgramFd);
         fcntl(kProgramFd, F_SETFD, FD_CLOEXEC);
+    } else {
+        close(kProgramFd);
     }
     CloseFrom(kFirstFreeFd);
 }

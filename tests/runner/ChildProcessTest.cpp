@@ -123,12 +123,21 @@ TEST_F(ChildProcessTest, PathPrefixReachesTheChildOnly) {
 }
 
 TEST_F(ChildProcessTest, InheritsOnlyTheThreeStandardDescriptors) {
-    int inheritable = open((dir.Path()).c_str(), O_RDONLY);
-    ASSERT_GE(inheritable, 0);
-    ChildResult result = RunChild(Shell("ls /proc/$$/fd; true"));
-    close(inheritable);
-    ASSERT_EQ(result.outcome, ChildOutcome::Exited);
-    EXPECT_EQ(Output(), "0\n1\n2\n");
+    // Inheritable descriptors at the lowest free numbers (where the layer keeps its own) and a high one.
+    std::vector<int> inheritable;
+    for (int i = 0; i < 3; ++i) {
+        inheritable.push_back(open(dir.Path().c_str(), O_RDONLY));
+    }
+    inheritable.push_back(fcntl(inheritable.front(), F_DUPFD, 100));
+    for (bool confined : {false, true}) {
+        ChildRequest request = Shell("ls /proc/$$/fd; true");
+        request.confined = confined;
+        ASSERT_EQ(RunChild(request).outcome, ChildOutcome::Exited);
+        EXPECT_EQ(Output(), "0\n1\n2\n") << (confined ? "confined" : "not confined");
+    }
+    for (int fd : inheritable) {
+        close(fd);
+    }
 }
 
 TEST_F(ChildProcessTest, ConfinedProgramGetsItsLimits) {
