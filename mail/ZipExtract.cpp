@@ -110,6 +110,14 @@ struct Extraction {
     const ZipLimits& limits;
     std::uint64_t bytes = 0;
     std::string& reason;
+    bool damaged = false;
+
+    bool Damaged() {
+        damaged = true;
+        const char* error = archive_error_string(reader);
+        return Fail(reason,
+                    "zip archive damaged: " + Printable(error != nullptr ? error : "unreadable data"));
+    }
 
     bool TooLarge() {
         return Fail(reason, "zip archive unpacks to more than " + std::to_string(limits.maxBytes) + " bytes");
@@ -174,17 +182,29 @@ struct Extraction {
     }
 };
 
-} // namespace
+// The central directory tells every entry's type, so links and devices are recognised; when it is damaged
+// the entries are read from their local headers, which cannot declare a link (it unpacks as a plain file).
+enum class ZipReader { CentralDirectory, LocalHeaders };
+enum class Pass { Done, Refused, Damaged };
 
-bool ExtractZip(std::string_view archiveBytes, const std::string& targetDir, std::string& reason,
-                const ZipLimits& limits) {
-    if (!MakeDirectories(targetDir)) {
-        return Fail(reason, "cannot create the unpacking directory");
+Pass ExtractOnce(std::string_view archiveBytes, ZipReader kind, const std::string& targetDir,
+                 const ZipLimits& limits, std::string& reason) {
+    if (!RemoveTree(targetDir) || !MakeDirectories(targetDir)) {
+        Fail(reason, "cannot create the unpacking directory");
+        return Pass::Refused;
     }
     ArchiveReader reader(archive_read_new());
-    if (!reader || archive_read_support_format_zip_streamable(reader.get()) != ARCHIVE_OK ||
+    if (!reader) {
+        Fail(reason, "out of memory");
+        return Pass::Refused;
+    }
+    const int supported = kind == ZipReader::CentralDirectory
+                              ? archive_read_support_format_zip_seekable(reader.get())
+                              : archive_read_support_format_zip_streamable(reader.get());
+    if (supported != ARCHIVE_OK ||
         archive_read_open_memory(reader.get(), archiveBytes.data(), archiveBytes.size()) != ARCHIVE_OK) {
-        return Fail(reason, "not a zip archive");
+        Fail(reason, "not a zip archive");
+        return Pass::Damaged;
     }
     Extraction extraction{reader.get(), limits, 0, reason};
     std::size_t entries = 0;
@@ -192,20 +212,42 @@ bool ExtractZip(std::string_view archiveBytes, const std::string& targetDir, std
         archive_entry* entry = nullptr;
         const int status = archive_read_next_header(reader.get(), &entry);
         if (status == ARCHIVE_EOF) {
-            return entries > 0 || Fail(reason, "zip archive without entries");
+            if (entries == 0) {
+                // A central directory that lists nothing may be a damaged one.
+                Fail(reason, "zip archive without entries");
+                return kind == ZipReader::CentralDirectory ? Pass::Damaged : Pass::Refused;
+            }
+            return Pass::Done;
+        }
+        // Without a central directory the entries end where no further local header begins; a header cut
+        // off in the middle is reported with a message and is damage.
+        if (status == ARCHIVE_FATAL && kind == ZipReader::LocalHeaders && entries > 0 &&
+            archive_error_string(reader.get()) == nullptr) {
+            return Pass::Done;
         }
         if (status != ARCHIVE_OK && status != ARCHIVE_WARN) {
-            const char* error = archive_error_string(reader.get());
-            return Fail(reason, "zip archive damaged: " + Printable(error != nullptr ? error : "unreadable"));
+            extraction.Damaged();
+            return Pass::Damaged;
         }
         if (++entries > limits.maxEntries) {
-            return Fail(reason,
-                        "zip archive with more than " + std::to_string(limits.maxEntries) + " entries");
+            Fail(reason, "zip archive with more than " + std::to_string(limits.maxEntries) + " entries");
+            return Pass::Refused;
         }
         if (!extraction.Entry(entry, targetDir)) {
-            return false;
+            return extraction.damaged ? Pass::Damaged : Pass::Refused;
         }
     }
+}
+
+} // namespace
+
+bool ExtractZip(std::string_view archiveBytes, const std::string& targetDir, std::string& reason,
+                const ZipLimits& limits) {
+    Pass pass = ExtractOnce(archiveBytes, ZipReader::CentralDirectory, targetDir, limits, reason);
+    if (pass == Pass::Damaged) {
+        pass = ExtractOnce(archiveBytes, ZipReader::LocalHeaders, targetDir, limits, reason);
+    }
+    return pass == Pass::Done;
 }
 
 } // namespace tarvel
