@@ -235,6 +235,54 @@ TEST_F(CommandLineTest, MakefileIsBuiltWithTheMakeCommandLine) {
     EXPECT_EQ(requests[1].arguments, std::vector<std::string>{WorkDirectory() + "/Prog.exe"});
 }
 
+// How each way a child can end maps to a result code: the build's and the program's, one launch failing.
+struct OutcomeCase {
+    const char* name;
+    int failingLaunch; // 0: the build, 1: the program
+    ChildOutcome outcome;
+    int exitCode;
+    int expected;
+};
+
+class OutcomeTest : public testing::RunnerFixture, public ::testing::WithParamInterface<OutcomeCase> {};
+
+TEST_P(OutcomeTest, GivesTheResultCode) {
+    const OutcomeCase& c = GetParam();
+    Submit("main.c", kSumProgram);
+    Variant("1 1\n", "%Csum 2");
+    int launches = 0;
+    TestRunner runner(database, ConfigPath(), result, ProgramDirectory(), [&](const ChildRequest& request) {
+        ChildResult ended;
+        ended.outcome = ChildOutcome::Exited;
+        ended.exitCode = 0;
+        if (launches++ == c.failingLaunch) {
+            ended.outcome = c.outcome;
+            ended.exitCode = c.exitCode;
+        }
+        if (ended.outcome != ChildOutcome::OutputNotCreated) {
+            WriteBytes(request.outputFile, "sum 2\n");
+        }
+        return ended;
+    });
+    EXPECT_EQ(runner.Run(), c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Outcomes, OutcomeTest,
+    ::testing::Values(
+        OutcomeCase{"BuildExitsNonZero", 0, ChildOutcome::Exited, 1, kRunBuildFailed},
+        OutcomeCase{"BuildKilledBySignal", 0, ChildOutcome::Signaled, -1, kRunBuildFailed},
+        OutcomeCase{"BuildOutOfTime", 0, ChildOutcome::TimedOut, -1, kRunBuildFailed},
+        OutcomeCase{"BuildNotStarted", 0, ChildOutcome::NotStarted, -1, kRunBuildNotStarted},
+        OutcomeCase{"BuildLogNotCreated", 0, ChildOutcome::OutputNotCreated, -1, kRunBuildNotStarted},
+        OutcomeCase{"ProgramExitCodeIgnored", 1, ChildOutcome::Exited, 7, kRunPassed},
+        OutcomeCase{"ProgramCrashedAfterWriting", 1, ChildOutcome::Signaled, -1, kRunPassed},
+        OutcomeCase{"ProgramKilledAfterWriting", 1, ChildOutcome::TimedOut, -1, kRunPassed},
+        OutcomeCase{"ProgramNotStarted", 1, ChildOutcome::NotStarted, -1, kRunProgramNotStarted},
+        OutcomeCase{"InputNotOpened", 1, ChildOutcome::InputNotOpened, -1, kRunInputUnavailable},
+        OutcomeCase{"CaptureNotCreated", 1, ChildOutcome::OutputNotCreated, -1, kRunInputUnavailable}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 struct ProjectCase {
     const char* name;
     std::vector<std::string> files;
