@@ -1,0 +1,184 @@
+#include "mail/Daemon.h"
+
+#include "mail/MailArchive.h"
+#include "mail/MailClient.h"
+#include "platform/FileOps.h"
+#include "shell/Config.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+namespace tarvel {
+namespace {
+
+// How often the sleeping worker looks at daemonRun, so that a stop need not wait out the whole pause.
+constexpr std::chrono::milliseconds kSleepStep{50};
+
+constexpr const char* kCycleLockName = "daemon.lock";
+
+struct MailSettings {
+    std::string pop3;
+    std::string smtp;
+    std::string user;
+    std::string password;
+};
+
+// Read at every cycle, so that a change in the mail-server dialog counts from the next cycle on.
+MailSettings ReadMailSettings(const std::string& configPath) {
+    MailSettings settings;
+    settings.pop3 = ReadConfig(configPath, "mails", "pop3", kDefaultMailHostName);
+    settings.smtp = ReadConfig(configPath, "mails", "smtp", kDefaultMailHostName);
+    settings.user = ReadConfig(configPath, "mails", "user", "zor");
+    settings.password = ReadConfig(configPath, "mails", "pass", kDefaultMailboxPassword, true);
+    return settings;
+}
+
+// Two daemons of one installation (zor and zord, or two zord) would share the scratch directory and the
+// archive: each cycle holds this lock, and a daemon that finds it taken lets the cycle pass.
+class CycleLock {
+public:
+    explicit CycleLock(const std::string& zorpath) {
+        const std::string path = JoinPath(MailArchiveDirectory(zorpath), kCycleLockName);
+        fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+        if (fd_ >= 0 && ::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+            ::close(fd_);
+            fd_ = -1;
+        }
+    }
+    ~CycleLock() {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+    }
+    CycleLock(const CycleLock&) = delete;
+    CycleLock& operator=(const CycleLock&) = delete;
+
+    bool Held() const { return fd_ >= 0; }
+
+private:
+    int fd_ = -1;
+};
+
+// Fetches message 1 into the archive. The keeper runs before DELE: a new mail is written durably first, a
+// mail already archived is only marked as a duplicate; either way the server may delete it. True when a mail
+// was taken, even when the dialogue failed after the keeper (the server then hands it out again, and the
+// next cycle recognises it).
+bool FetchIntoArchive(const DaemonContext& context, const MailSettings& settings, const std::string& zorpath,
+                      DaemonMail& mail, std::string& text) {
+    const MessageKeeper keeper = [&](const std::string& fetched) {
+        const std::string identity = MailIdentity(fetched);
+        if (FindArchivedMail(zorpath, identity, mail.archivedName)) {
+            mail.duplicate = true;
+            return true;
+        }
+        return KeepFetchedMail(zorpath, fetched, identity, mail.archivedName);
+    };
+    FetchProgress progress;
+    FetchMail(settings.pop3, settings.user, settings.password, text, keeper, progress, context.mailTimeout);
+    return progress.kept;
+}
+
+void ProcessMail(const DaemonContext& context, const MailSettings& settings, const std::string& zorpath,
+                 const std::string& text, DaemonMail& mail) {
+    Submission& submission = mail.submission;
+    const IntakeContext intake{context.db, zorpath, context.today, context.launcher};
+    if (text.empty()) {
+        submission.reason = "archived mail " + mail.archivedName + " unreadable";
+    } else {
+        IntakeSubmission(intake, text, submission);
+    }
+    const VerdictContext verdict{context.db,    context.configPath, zorpath,
+                                 settings.smtp, settings.user,      settings.pop3,
+                                 context.clock, context.send,       context.launcher};
+    RunVerdictStage(verdict, submission);
+    mail.filed = submission.outcome == IntakeOutcome::Failed
+                     ? FileMailDropped(zorpath, mail.archivedName, submission.reason)
+                     : FileMailDone(zorpath, mail.archivedName);
+}
+
+void SleepUnlessStopped(const Daemon& daemon) {
+    for (auto slept = std::chrono::milliseconds(0); slept < kDaemonPollInterval && daemon.daemonRun == 1;
+         slept += kSleepStep) {
+        std::this_thread::sleep_for(kSleepStep);
+    }
+}
+
+} // namespace
+
+Daemon::~Daemon() {
+    daemonRun = 0;
+    if (worker.joinable()) {
+        worker.join();
+    }
+}
+
+bool StartDaemon(Daemon& daemon, const DaemonContext& context, const MenuSwitch& switchMenu) {
+    if (daemon.worker.joinable()) {
+        if (daemon.daemonStopped != 1) {
+            return false;
+        }
+        daemon.worker.join();
+    }
+    daemon.daemonRun = 1;
+    daemon.daemonStopped = 0;
+    if (switchMenu) {
+        switchMenu(DaemonMenu::Daemon);
+    }
+    daemon.worker = std::thread([&daemon, context] { DaemonThread(daemon, context); });
+    return true;
+}
+
+void StopDaemon(Daemon& daemon, const MenuSwitch& switchMenu) {
+    daemon.daemonRun = 0;
+    if (daemon.worker.joinable()) {
+        while (daemon.daemonStopped != 1) {
+            std::this_thread::sleep_for(kDaemonStopPollStep);
+        }
+        daemon.worker.join();
+    }
+    if (switchMenu) {
+        switchMenu(DaemonMenu::Normal);
+    }
+}
+
+int DaemonThread(Daemon& daemon, const DaemonContext& context) {
+    const std::string zorpath = ReadConfig(context.configPath, "dbase", "zorpath", ".");
+    while (daemon.daemonRun == 1) {
+        if (DaemonCycle(context, zorpath) == 0) {
+            SleepUnlessStopped(daemon);
+        }
+    }
+    daemon.daemonStopped = 1;
+    return 0;
+}
+
+int DaemonCycle(const DaemonContext& context, const std::string& zorpath) {
+    if (!PrepareMailArchive(zorpath)) {
+        return 0;
+    }
+    const CycleLock lock(zorpath);
+    if (!lock.Held()) {
+        return 0;
+    }
+    const MailSettings settings = ReadMailSettings(context.configPath);
+    DaemonMail mail;
+    std::string text;
+    if (OldestWaitingMail(zorpath, mail.archivedName)) {
+        mail.interrupted = true;
+        if (!ReadWholeFile(WaitingMailPath(zorpath, mail.archivedName), text, kMaxFetchedMessage)) {
+            text.clear();
+        }
+    } else if (!FetchIntoArchive(context, settings, zorpath, mail, text)) {
+        return 0;
+    }
+    if (!mail.duplicate) {
+        ProcessMail(context, settings, zorpath, text, mail);
+    }
+    if (context.observe) {
+        context.observe(mail);
+    }
+    return 1;
+}
+
+} // namespace tarvel

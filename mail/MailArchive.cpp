@@ -1,0 +1,195 @@
+#include "mail/MailArchive.h"
+
+#include "mail/MailMessage.h"
+#include "platform/FileOps.h"
+
+#include <cerrno>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <ctime>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace tarvel {
+namespace {
+
+constexpr std::string_view kMailSuffix = ".mail";
+
+std::uint64_t Fnv1a(std::string_view bytes) {
+    std::uint64_t hash = 14695981039346656037ull;
+    for (const char byte : bytes) {
+        hash ^= static_cast<unsigned char>(byte);
+        hash *= 1099511628211ull;
+    }
+    return hash;
+}
+
+char Lower(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix) {
+    if (text.size() < prefix.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < prefix.size(); ++i) {
+        if (Lower(text[i]) != Lower(prefix[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string_view Trimmed(std::string_view text) {
+    const auto first = text.find_first_not_of(" \t\r\n");
+    if (first == std::string_view::npos) {
+        return {};
+    }
+    return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
+}
+
+// The value of the Message-Id header, folded lines joined; empty when the header section has none.
+std::string MessageIdOf(std::string_view message) {
+    std::string value;
+    bool inside = false;
+    for (std::size_t start = 0; start < message.size();) {
+        std::size_t end = message.find('\n', start);
+        end = end == std::string_view::npos ? message.size() : end + 1;
+        const std::string_view line = message.substr(start, end - start);
+        start = end;
+        if (Trimmed(line).empty()) {
+            break; // the end of the header section
+        }
+        if (inside && (line[0] == ' ' || line[0] == '\t')) {
+            value += Trimmed(line);
+            continue;
+        }
+        if (inside) {
+            break;
+        }
+        if (StartsWithIgnoringCase(line, "message-id:")) {
+            inside = true;
+            value = Trimmed(line.substr(11));
+        }
+    }
+    return value;
+}
+
+bool SyncDirectory(const std::string& dir) {
+    const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    const bool synced = ::fsync(fd) == 0;
+    ::close(fd);
+    return synced;
+}
+
+// The rename is durable once both directories have reached the disk.
+bool MoveDurably(const std::string& fromDir, const std::string& toDir, const std::string& name) {
+    return ::rename(JoinPath(fromDir, name).c_str(), JoinPath(toDir, name).c_str()) == 0 &&
+           SyncDirectory(toDir) && SyncDirectory(fromDir);
+}
+
+// "20260107-134502-123456-": the moment of the fetch in UTC, so that names sort in the order of arrival.
+std::string TimeStampPrefix() {
+    const auto now = std::chrono::system_clock::now();
+    const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
+    const auto micros =
+        std::chrono::duration_cast<std::chrono::microseconds>(now.time_since_epoch()).count() % 1000000;
+    std::tm utc{};
+    ::gmtime_r(&seconds, &utc);
+    char text[96];
+    std::snprintf(text, sizeof text, "%04d%02d%02d-%02d%02d%02d-%06lld-", utc.tm_year + 1900, utc.tm_mon + 1,
+                  utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec, static_cast<long long>(micros));
+    return text;
+}
+
+std::string Stem(const std::string& name) {
+    return name.ends_with(kMailSuffix) ? name.substr(0, name.size() - kMailSuffix.size()) : name;
+}
+
+} // namespace
+
+std::string MailArchiveDirectory(const std::string& zorpath) {
+    return JoinPath(zorpath, kMailArchiveFolder);
+}
+std::string DoneDirectory(const std::string& zorpath) {
+    return JoinPath(MailArchiveDirectory(zorpath), kDoneFolder);
+}
+std::string DroppedDirectory(const std::string& zorpath) {
+    return JoinPath(MailArchiveDirectory(zorpath), kDroppedFolder);
+}
+
+std::string MailIdentity(std::string_view fetchedText) {
+    std::string message;
+    std::string messageId;
+    if (RetrievedMessage(fetchedText, message)) {
+        messageId = MessageIdOf(message);
+    }
+    const std::uint64_t hash = messageId.empty() ? Fnv1a(fetchedText) : Fnv1a(messageId);
+    char text[17];
+    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(hash));
+    return text;
+}
+
+bool PrepareMailArchive(const std::string& zorpath) {
+    return MakeDirectories(DoneDirectory(zorpath)) && MakeDirectories(DroppedDirectory(zorpath));
+}
+
+bool FindArchivedMail(const std::string& zorpath, const std::string& identity, std::string& found) {
+    const std::string pattern = "*-" + identity + std::string(kMailSuffix);
+    for (const char* folder : {"", kDoneFolder, kDroppedFolder}) {
+        const auto names = ListMatching(JoinPath(MailArchiveDirectory(zorpath), folder), pattern);
+        if (!names.empty()) {
+            found = *folder ? std::string(folder) + "/" + names.front() : names.front();
+            return true;
+        }
+    }
+    return false;
+}
+
+bool KeepFetchedMail(const std::string& zorpath, std::string_view text, const std::string& identity,
+                     std::string& name) {
+    if (!PrepareMailArchive(zorpath)) {
+        return false;
+    }
+    const std::string candidate = TimeStampPrefix() + identity + std::string(kMailSuffix);
+    if (!WriteFileAtomically(WaitingMailPath(zorpath, candidate), text, true)) {
+        return false;
+    }
+    name = candidate;
+    return true;
+}
+
+bool OldestWaitingMail(const std::string& zorpath, std::string& name) {
+    for (const std::string& candidate : ListMatching(MailArchiveDirectory(zorpath), kArchivedMailPattern)) {
+        if (IsRegularFile(WaitingMailPath(zorpath, candidate))) {
+            name = candidate;
+            return true;
+        }
+    }
+    return false;
+}
+
+std::string WaitingMailPath(const std::string& zorpath, const std::string& name) {
+    return JoinPath(MailArchiveDirectory(zorpath), name);
+}
+
+bool FileMailDone(const std::string& zorpath, const std::string& name) {
+    return PrepareMailArchive(zorpath) &&
+           MoveDurably(MailArchiveDirectory(zorpath), DoneDirectory(zorpath), name);
+}
+
+bool FileMailDropped(const std::string& zorpath, const std::string& name, const std::string& reason) {
+    return PrepareMailArchive(zorpath) &&
+           WriteFileAtomically(ReasonFilePath(zorpath, name), reason + "\n", true) &&
+           MoveDurably(MailArchiveDirectory(zorpath), DroppedDirectory(zorpath), name);
+}
+
+std::string ReasonFilePath(const std::string& zorpath, const std::string& name) {
+    return JoinPath(DroppedDirectory(zorpath), Stem(name) + ".reason");
+}
+
+} // namespace tarvel

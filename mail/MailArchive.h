@@ -1,0 +1,58 @@
+#pragma once
+// The receiving daemon's archive of fetched mails, <zorpath>/mail/. A mail is written there durably before
+// the server is told to delete it, so no submission is ever only in memory. When its cycle ends it moves to
+// mail/done/ (accepted or refused) or mail/dropped/ (failed, with <name>.reason beside it saying why). A mail
+// still directly in mail/ was cut off in the middle of its cycle and is processed before anything is fetched.
+//
+// File names are "<UTC date>-<time>-<microseconds>-<identity>.mail": they sort in the order the mails came,
+// and the identity lets the daemon recognise a mail that the server hands out a second time (the server
+// deletes only when QUIT is answered, so a dialogue cut off after DELE leaves the mail in the mailbox).
+
+#include <string>
+#include <string_view>
+
+namespace tarvel {
+
+inline constexpr const char* kMailArchiveFolder = "mail";
+inline constexpr const char* kDoneFolder = "done";
+inline constexpr const char* kDroppedFolder = "dropped";
+inline constexpr const char* kArchivedMailPattern = "*.mail";
+
+// <zorpath>/mail, <zorpath>/mail/done and <zorpath>/mail/dropped.
+std::string MailArchiveDirectory(const std::string& zorpath);
+std::string DoneDirectory(const std::string& zorpath);
+std::string DroppedDirectory(const std::string& zorpath);
+
+// Sixteen lower-case hexadecimal digits naming one mail: a hash of its Message-Id header when it has one
+// (every mail that passed a mail server has), else of the whole text. The same mail fetched twice gets the
+// same identity.
+std::string MailIdentity(std::string_view fetchedText);
+
+// Creates the three directories where they are missing; false when one cannot be made.
+bool PrepareMailArchive(const std::string& zorpath);
+
+// True when a mail of this identity is waiting in mail/ or was filed in done/ or dropped/; `found` then
+// receives its path below mail/ ("done/<name>").
+bool FindArchivedMail(const std::string& zorpath, const std::string& identity, std::string& found);
+
+// Writes the fetched text, byte for byte, into a new file of mail/ and syncs it and the directory to disk.
+// `name` receives the file name. False, with nothing left behind, when the text could not be made durable.
+bool KeepFetchedMail(const std::string& zorpath, std::string_view text, const std::string& identity,
+                     std::string& name);
+
+// The first mail left in mail/ by the order of the names; false when none waits.
+bool OldestWaitingMail(const std::string& zorpath, std::string& name);
+
+// The path of a mail waiting in mail/.
+std::string WaitingMailPath(const std::string& zorpath, const std::string& name);
+
+// Moves a waiting mail into done/, durably.
+bool FileMailDone(const std::string& zorpath, const std::string& name);
+// Writes dropped/<name without .mail>.reason (the reason and a line feed), then moves the mail into
+// dropped/, durably.
+bool FileMailDropped(const std::string& zorpath, const std::string& name, const std::string& reason);
+
+// dropped/<name without .mail>.reason.
+std::string ReasonFilePath(const std::string& zorpath, const std::string& name);
+
+} // namespace tarvel

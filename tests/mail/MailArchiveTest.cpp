@@ -1,0 +1,147 @@
+// The daemon's archive of fetched mails: identities that survive a second fetch, durable files that sort in
+// the order of arrival, and the filing into done/ and dropped/ with the reason beside a dropped mail.
+
+#include "mail/MailArchive.h"
+#include "platform/FileOps.h"
+
+#include "mail/SubmissionMail.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+namespace tarvel {
+namespace {
+
+using namespace testing;
+
+struct IdentityCase {
+    const char* name;
+    std::string first;
+    std::string second;
+    bool same;
+};
+
+class MailIdentityTest : public ::testing::TestWithParam<IdentityCase> {};
+
+TEST_P(MailIdentityTest, NamesTheSameMailAlike) {
+    const IdentityCase& c = GetParam();
+    const std::string first = MailIdentity(Retrieved(c.first));
+    const std::string second = MailIdentity(Retrieved(c.second));
+    EXPECT_EQ(first.size(), 16u);
+    EXPECT_EQ(first.find_first_not_of("0123456789abcdef"), std::string::npos);
+    EXPECT_EQ(first == second, c.same) << first << " " << second;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, MailIdentityTest,
+    ::testing::Values(
+        IdentityCase{"SameTextTwice", "Message-Id: <a@x>\nSubject: s\n\nbody\n",
+                     "Message-Id: <a@x>\nSubject: s\n\nbody\n", true},
+        IdentityCase{"SameMessageIdOtherReceivedLines", "Received: from a\nMessage-Id: <a@x>\n\nbody\n",
+                     "Received: from b\nMessage-Id: <a@x>\n\nbody\n", true},
+        IdentityCase{"HeaderNameInAnyCase", "MESSAGE-ID: <a@x>\n\nbody\n", "Message-ID:   <a@x>  \n\nbody\n",
+                     true},
+        IdentityCase{"FoldedMessageId", "Message-Id:\n <a@x>\nSubject: s\n\nbody\n",
+                     "Message-Id: <a@x>\n\nbody\n", true},
+        IdentityCase{"OtherMessageId", "Message-Id: <a@x>\n\nbody\n", "Message-Id: <b@x>\n\nbody\n", false},
+        IdentityCase{"WithoutMessageIdTheTextCounts", "Subject: s\n\nbody\n", "Subject: s\n\nbody!\n", false},
+        IdentityCase{"WithoutMessageIdSameText", "Subject: s\n\nbody\n", "Subject: s\n\nbody\n", true},
+        IdentityCase{"AMessageIdInTheBodyIsNotAHeader", "Subject: s\n\nMessage-Id: <a@x>\n1\n",
+                     "Subject: s\n\nMessage-Id: <a@x>\n2\n", false}),
+    [](const auto& info) { return info.param.name; });
+
+class MailArchiveTest : public ::testing::Test {
+protected:
+    std::string Zorpath() const { return dir / "zor"; }
+    TempDir dir;
+};
+
+TEST_F(MailArchiveTest, AKeptMailHoldsTheFetchedTextByteForByte) {
+    const std::string text = Retrieved("Subject: s\n\n.x\n\x9A\xE1\n");
+    std::string name;
+    ASSERT_TRUE(KeepFetchedMail(Zorpath(), text, MailIdentity(text), name));
+    EXPECT_TRUE(name.ends_with("-" + MailIdentity(text) + ".mail")) << name;
+    EXPECT_EQ(ReadBytes(WaitingMailPath(Zorpath(), name)), text);
+    EXPECT_TRUE(IsDirectory(DoneDirectory(Zorpath())));
+    EXPECT_TRUE(IsDirectory(DroppedDirectory(Zorpath())));
+    // Nothing but the mail: no temporary file is left beside it.
+    EXPECT_EQ(ListMatching(MailArchiveDirectory(Zorpath()), "*"),
+              (std::vector<std::string>{name, std::string(kDoneFolder), std::string(kDroppedFolder)}));
+}
+
+TEST_F(MailArchiveTest, WaitingMailsComeInTheOrderTheyArrived) {
+    std::vector<std::string> names;
+    for (int i = 0; i < 3; ++i) {
+        const std::string text = Retrieved("Message-Id: <" + std::to_string(i) + "@x>\n\nbody\n");
+        std::string name;
+        ASSERT_TRUE(KeepFetchedMail(Zorpath(), text, MailIdentity(text), name));
+        names.push_back(name);
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    std::string oldest;
+    for (const std::string& expected : names) {
+        ASSERT_TRUE(OldestWaitingMail(Zorpath(), oldest));
+        EXPECT_EQ(oldest, expected);
+        ASSERT_TRUE(FileMailDone(Zorpath(), oldest));
+        EXPECT_TRUE(IsRegularFile(JoinPath(DoneDirectory(Zorpath()), oldest)));
+    }
+    EXPECT_FALSE(OldestWaitingMail(Zorpath(), oldest));
+}
+
+TEST_F(MailArchiveTest, OnlyMailFilesWait) {
+    ASSERT_TRUE(PrepareMailArchive(Zorpath()));
+    WriteBytes(JoinPath(MailArchiveDirectory(Zorpath()), "daemon.lock"), "");
+    WriteBytes(JoinPath(MailArchiveDirectory(Zorpath()), ".1-2.mail.Ab12Cd"), "half written");
+    std::string name;
+    EXPECT_FALSE(OldestWaitingMail(Zorpath(), name));
+}
+
+TEST_F(MailArchiveTest, ADroppedMailHasItsReasonBesideIt) {
+    const std::string text = Retrieved("Subject: s\n\nno archive\n");
+    std::string name;
+    ASSERT_TRUE(KeepFetchedMail(Zorpath(), text, MailIdentity(text), name));
+    ASSERT_TRUE(FileMailDropped(Zorpath(), name, "no zip attachment found"));
+    EXPECT_FALSE(IsRegularFile(WaitingMailPath(Zorpath(), name)));
+    EXPECT_EQ(ReadBytes(JoinPath(DroppedDirectory(Zorpath()), name)), text);
+    const std::string reason = ReasonFilePath(Zorpath(), name);
+    EXPECT_EQ(BaseName(reason), name.substr(0, name.size() - 5) + ".reason");
+    EXPECT_EQ(ReadBytes(reason), "no zip attachment found\n");
+}
+
+TEST_F(MailArchiveTest, AnArchivedMailIsFoundWhereverItIs) {
+    struct Place {
+        const char* folder;
+        bool (*file)(const std::string&, const std::string&);
+    };
+    const std::vector<Place> places = {
+        {"", nullptr},
+        {kDoneFolder, FileMailDone},
+        {kDroppedFolder, [](const std::string& zorpath, const std::string& name) {
+             return FileMailDropped(zorpath, name, "reason");
+         }}};
+    for (std::size_t i = 0; i < places.size(); ++i) {
+        const std::string text = Retrieved("Message-Id: <" + std::to_string(i) + "@x>\n\nbody\n");
+        const std::string identity = MailIdentity(text);
+        std::string found;
+        EXPECT_FALSE(FindArchivedMail(Zorpath(), identity, found));
+        std::string name;
+        ASSERT_TRUE(KeepFetchedMail(Zorpath(), text, identity, name));
+        if (places[i].file != nullptr) {
+            ASSERT_TRUE(places[i].file(Zorpath(), name));
+        }
+        ASSERT_TRUE(FindArchivedMail(Zorpath(), identity, found)) << places[i].folder;
+        EXPECT_EQ(found, *places[i].folder ? std::string(places[i].folder) + "/" + name : name);
+    }
+}
+
+TEST_F(MailArchiveTest, NothingIsKeptWhereTheArchiveCannotBeMade) {
+    WriteBytes(dir / "zor", "a file, not a directory");
+    std::string name;
+    EXPECT_FALSE(KeepFetchedMail(Zorpath(), "text", "0123456789abcdef", name));
+    EXPECT_TRUE(name.empty());
+}
+
+} // namespace
+} // namespace tarvel
