@@ -107,36 +107,6 @@ bool Utf8ToCp1250(std::string_view utf8, std::string& out) {
     return true;
 }
 
-unsigned char UpperCp1250(unsigned char byte) {
-    if (byte >= 'a' && byte <= 'z') {
-        return byte - 0x20;
-    }
-    switch (byte) {
-    case 0x9A:
-    case 0x9C:
-    case 0x9D:
-    case 0x9E:
-    case 0x9F:
-        return byte - 0x10;
-    case 0xB3:
-        return 0xA3;
-    case 0xB9:
-        return 0xA5;
-    case 0xBA:
-        return 0xAA;
-    case 0xBE:
-        return 0xBC;
-    case 0xBF:
-        return 0xAF;
-    default:
-        break;
-    }
-    if (byte >= 0xE0 && byte <= 0xFE && byte != 0xF7) {
-        return byte - 0x20;
-    }
-    return byte;
-}
-
 std::string UpperCaseCp1250(std::string_view text) {
     std::string upper(text);
     for (char& c : upper) {

@@ -4,6 +4,7 @@
 #include "platform/FileOps.h"
 #include "platform/RecordLock.h"
 
+#include <algorithm>
 #include <bit>
 #include <cerrno>
 #include <climits>
@@ -91,6 +92,7 @@ ProfileDocument::ProfileDocument(std::string bytes) : bytes_(std::move(bytes)) {
 
 void ProfileDocument::IndexLines() {
     lines_.clear();
+    lines_.reserve(static_cast<std::size_t>(std::count(bytes_.begin(), bytes_.end(), '\n')) + 1);
     const std::string_view all(bytes_);
     std::size_t begin = 0;
     while (begin < all.size()) {
@@ -288,7 +290,7 @@ namespace {
 // so that listing a thousand keys allocates nothing per key.
 class SeenNames {
 public:
-    explicit SeenNames(std::size_t expected) : slots_(std::bit_ceil(expected * 2 + 2)) {}
+    explicit SeenNames(std::size_t expected) : slots_(std::bit_ceil(expected + expected / 2 + 2)) {}
 
     bool Insert(std::string_view name) {
         const std::size_t mask = slots_.size() - 1;

@@ -157,15 +157,23 @@ bool AcceptedStudents(const VariantSet& set, const std::string& variant,
         !RecordSection{&db, kStudentsFile, kStudentIndexSection}.Load(index)) {
         return db.Report(false);
     }
-    std::unordered_map<std::string, std::string> studentIdOf;
+    // One pass over the index fills the places of the accepted UNI IDs; a UNI ID no longer in the index (a
+    // deleted student) is left out instead of failing the whole list.
+    std::unordered_map<std::string, std::size_t> placeOf;
+    for (std::size_t i = 0; i < unids.size(); ++i) {
+        placeOf.emplace(UpperCaseCp1250(unids[i]), i);
+    }
+    std::vector<std::string> byPlace(unids.size());
     for (auto& [unid, studentId] : index.document.Entries(kStudentIndexSection)) {
-        studentIdOf.emplace(UpperCaseCp1250(unid), std::move(studentId));
+        const auto place = placeOf.find(UpperCaseCp1250(unid));
+        if (place != placeOf.end() && studentId != kStringSentinel) {
+            byPlace[place->second] = std::move(studentId);
+        }
     }
     std::vector<std::string> found;
-    for (const auto& unid : unids) {
-        const auto entry = studentIdOf.find(UpperCaseCp1250(unid));
-        if (entry != studentIdOf.end() && !entry->second.empty() && entry->second != kStringSentinel) {
-            found.push_back(entry->second);
+    for (auto& studentId : byPlace) {
+        if (!studentId.empty()) {
+            found.push_back(std::move(studentId));
         }
     }
     studentIds = std::move(found);
