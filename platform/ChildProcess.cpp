@@ -407,7 +407,8 @@ std::vector<char*> PointersTo(std::vector<std::string>& strings) {
     return pointers;
 }
 
-// Threads of every process of the user: RLIMIT_NPROC counts threads by real user id.
+// Threads of every process of the user: RLIMIT_NPROC counts threads by real user id. Only the processes whose
+// /proc entry the user owns are read, which skips the many of other users cheaply.
 long CountUserThreads(uid_t uid) {
     DIR* proc = opendir("/proc");
     if (proc == nullptr) {
@@ -415,7 +416,9 @@ long CountUserThreads(uid_t uid) {
     }
     long total = 0;
     while (dirent* entry = readdir(proc)) {
-        if (entry->d_name[0] < '0' || entry->d_name[0] > '9') {
+        struct stat owner {};
+        if (entry->d_name[0] < '0' || entry->d_name[0] > '9' ||
+            fstatat(dirfd(proc), entry->d_name, &owner, 0) != 0 || owner.st_uid != uid) {
             continue;
         }
         std::string path = std::string("/proc/") + entry->d_name + "/status";
