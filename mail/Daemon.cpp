@@ -4,6 +4,8 @@
 #include "mail/MailClient.h"
 #include "platform/FileOps.h"
 #include "shell/Config.h"
+#include "store/Results.h"
+#include "store/Students.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -79,14 +81,28 @@ bool FetchIntoArchive(const DaemonContext& context, const MailSettings& settings
     return progress.kept;
 }
 
+// A mail whose intake had ended before its cycle was cut off: the records it stored are read back, so that
+// the submission is not stored (and counted) a second time.
+bool ResumeAfterIntake(const DaemonContext& context, const std::string& zorpath, const std::string& name,
+                       Submission& submission) {
+    return ReadIntakeRecord(zorpath, name, submission) &&
+           LoadStudent(context.db, submission.id, submission.student) &&
+           (submission.outcome != IntakeOutcome::Accepted ||
+            LoadResult(context.db, submission.task, submission.id, submission.result));
+}
+
 void ProcessMail(const DaemonContext& context, const MailSettings& settings, const std::string& zorpath,
                  const std::string& text, DaemonMail& mail) {
     Submission& submission = mail.submission;
-    const IntakeContext intake{context.db, zorpath, context.today, context.launcher};
-    if (text.empty()) {
+    if (mail.interrupted && ResumeAfterIntake(context, zorpath, mail.archivedName, submission)) {
+        mail.resumed = true;
+    } else if (text.empty()) {
+        submission = Submission{};
         submission.reason = "archived mail " + mail.archivedName + " unreadable";
     } else {
+        const IntakeContext intake{context.db, zorpath, context.today, context.launcher};
         IntakeSubmission(intake, text, submission);
+        WriteIntakeRecord(zorpath, mail.archivedName, submission);
     }
     const VerdictContext verdict{context.db,    context.configPath, zorpath,
                                  settings.smtp, settings.user,      settings.pop3,
@@ -95,6 +111,7 @@ void ProcessMail(const DaemonContext& context, const MailSettings& settings, con
     mail.filed = submission.outcome == IntakeOutcome::Failed
                      ? FileMailDropped(zorpath, mail.archivedName, submission.reason)
                      : FileMailDone(zorpath, mail.archivedName);
+    RemoveIntakeRecord(zorpath, mail.archivedName);
 }
 
 void SleepUnlessStopped(const Daemon& daemon) {

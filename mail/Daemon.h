@@ -28,6 +28,7 @@ inline constexpr std::chrono::milliseconds kDaemonStopPollStep{100};
 struct DaemonMail {
     std::string archivedName; // the mail's file name in the archive
     bool interrupted = false; // taken from mail/, where a cycle that was cut off had left it
+    bool resumed = false;     // its intake had ended before the interruption: only the verdict stage ran
     bool duplicate = false; // fetched again after it had been archived: deleted on the server, not processed
     bool filed = false;     // moved into done/ or dropped/ (false: it stays in mail/ and is retried)
     Submission submission;

@@ -15,6 +15,8 @@ namespace tarvel {
 namespace {
 
 constexpr std::string_view kMailSuffix = ".mail";
+// A reply is a few lines; a larger record is not one of ours.
+constexpr std::size_t kMaxIntakeRecord = 64 * 1024;
 
 std::uint64_t Fnv1a(std::string_view bytes) {
     std::uint64_t hash = 14695981039346656037ull;
@@ -186,6 +188,61 @@ bool FileMailDropped(const std::string& zorpath, const std::string& name, const 
     return PrepareMailArchive(zorpath) &&
            WriteFileAtomically(ReasonFilePath(zorpath, name), reason + "\n", true) &&
            MoveDurably(MailArchiveDirectory(zorpath), DroppedDirectory(zorpath), name);
+}
+
+std::string IntakeRecordPath(const std::string& zorpath, const std::string& name) {
+    return JoinPath(MailArchiveDirectory(zorpath), Stem(name) + ".intake");
+}
+
+bool WriteIntakeRecord(const std::string& zorpath, const std::string& name, const Submission& submission) {
+    if (submission.outcome == IntakeOutcome::Failed) {
+        return false;
+    }
+    std::string record = std::string(OutcomeName(submission.outcome)) + "\n";
+    for (const std::string* value :
+         {&submission.unid, &submission.id, &submission.task, &submission.reason}) {
+        if (value->find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos) {
+            return false;
+        }
+        record += *value + "\n";
+    }
+    record += std::to_string(submission.reply.size()) + "\n" + submission.reply;
+    // A crash of the process leaves the file in the page cache; after a power loss a missing record only
+    // means the mail is taken through the whole intake again.
+    return WriteFileAtomically(IntakeRecordPath(zorpath, name), record, false);
+}
+
+bool ReadIntakeRecord(const std::string& zorpath, const std::string& name, Submission& submission) {
+    std::string record;
+    if (!ReadWholeFile(IntakeRecordPath(zorpath, name), record, kMaxIntakeRecord)) {
+        return false;
+    }
+    std::string lines[6];
+    std::size_t start = 0;
+    for (std::string& line : lines) {
+        const std::size_t end = record.find('\n', start);
+        if (end == std::string::npos) {
+            return false;
+        }
+        line = record.substr(start, end - start);
+        start = end + 1;
+    }
+    const bool accepted = lines[0] == OutcomeName(IntakeOutcome::Accepted);
+    if ((!accepted && lines[0] != OutcomeName(IntakeOutcome::Refused)) ||
+        lines[5] != std::to_string(record.size() - start)) {
+        return false;
+    }
+    submission.outcome = accepted ? IntakeOutcome::Accepted : IntakeOutcome::Refused;
+    submission.unid = lines[1];
+    submission.id = lines[2];
+    submission.task = lines[3];
+    submission.reason = lines[4];
+    submission.reply = record.substr(start);
+    return true;
+}
+
+void RemoveIntakeRecord(const std::string& zorpath, const std::string& name) {
+    ::unlink(IntakeRecordPath(zorpath, name).c_str());
 }
 
 std::string ReasonFilePath(const std::string& zorpath, const std::string& name) {

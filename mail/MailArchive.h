@@ -8,6 +8,8 @@
 // and the identity lets the daemon recognise a mail that the server hands out a second time (the server
 // deletes only when QUIT is answered, so a dialogue cut off after DELE leaves the mail in the mailbox).
 
+#include "mail/Intake.h"
+
 #include <string>
 #include <string_view>
 
@@ -54,5 +56,16 @@ bool FileMailDropped(const std::string& zorpath, const std::string& name, const 
 
 // dropped/<name without .mail>.reason.
 std::string ReasonFilePath(const std::string& zorpath, const std::string& name);
+
+// What the intake of a waiting mail decided, kept beside it as mail/<name without .mail>.intake until the
+// mail is filed: a cycle cut off during the tests, the analysis or the verdict mail then resumes at the
+// verdict stage instead of storing the submission a second time. Outcome, UNI ID, ID, task, reason and the
+// reply text are kept; the student and result records are read again from the database.
+std::string IntakeRecordPath(const std::string& zorpath, const std::string& name);
+// False (nothing written) for a failed intake or values that break lines.
+bool WriteIntakeRecord(const std::string& zorpath, const std::string& name, const Submission& submission);
+// Fills the kept fields; false when there is no complete record.
+bool ReadIntakeRecord(const std::string& zorpath, const std::string& name, Submission& submission);
+void RemoveIntakeRecord(const std::string& zorpath, const std::string& name);
 
 } // namespace tarvel

@@ -66,8 +66,10 @@ void PrintMailLine(const DaemonMail& mail) {
         line += "duplicate of " + mail.archivedName + ": already processed, deleted from the mailbox";
     } else {
         line += DescribeSubmission(mail.submission);
-        if (mail.interrupted) {
-            line += ", resumed after an interruption";
+        if (mail.resumed) {
+            line += ", resumed at the verdict stage after an interruption";
+        } else if (mail.interrupted) {
+            line += ", taken again after an interruption";
         }
         if (!mail.filed) {
             line += ", could not be filed: stays in mail/ " + mail.archivedName;

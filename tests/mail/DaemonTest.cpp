@@ -4,8 +4,10 @@
 
 #include "mail/Daemon.h"
 #include "mail/MailArchive.h"
+#include "mail/MailMessage.h"
 #include "platform/FileOps.h"
 #include "shell/Config.h"
+#include "store/Students.h"
 
 #include "mail/FakeMailbox.h"
 #include "mail/SubmissionMail.h"
@@ -271,6 +273,60 @@ TEST_F(DaemonTest, AMailSavedBeforeDeleIsProcessedOnceWhenTheServerHandsItOutAga
 
     EXPECT_EQ(DaemonCycle(context, Zorpath()), 0);
     EXPECT_EQ(Mails().size(), 2u);
+}
+
+TEST_F(DaemonTest, AMailCutOffAfterItsIntakeResumesAtTheVerdictStage) {
+    StudentRecord student;
+    ASSERT_TRUE(AddStudent(db, "12345", "J\xE1n", "Nov\xE1k", "student1@tarvel.test", "1", "A1", student));
+    const std::string name = LeaveWaitingMail(Zorpath(), "20000101-000000-000001-0000000000000001.mail", 1);
+    Submission decided;
+    decided.outcome = IntakeOutcome::Refused;
+    decided.unid = student.unid;
+    decided.id = student.id;
+    decided.task = "1";
+    decided.reason = "task 1 not assigned";
+    decided.reply = "\nMily J\xE1n Nov\xE1k(12345).\n\nTvoje zadanie (1) bolo prijate.\nAle nebolo "
+                    "akceptovane na testovanie.";
+    ASSERT_TRUE(WriteIntakeRecord(Zorpath(), name, decided));
+
+    std::vector<std::string> sent;
+    DaemonContext context = Context();
+    context.send = [&](const std::string&, const std::string&, const std::string& to,
+                       const std::string& message) {
+        sent.push_back(to + "\n" + message);
+        return 1;
+    };
+    EXPECT_EQ(DaemonCycle(context, Zorpath()), 1);
+
+    const auto mails = Mails();
+    ASSERT_EQ(mails.size(), 1u);
+    const DaemonMail& mail = mails[0].mail;
+    EXPECT_TRUE(mail.interrupted);
+    EXPECT_TRUE(mail.resumed);
+    EXPECT_EQ(mail.submission.outcome, IntakeOutcome::Refused);
+    EXPECT_EQ(mail.submission.reason, "task 1 not assigned");
+    EXPECT_TRUE(mail.submission.replySent);
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_TRUE(sent[0].starts_with("student1@tarvel.test\n")) << sent[0];
+    EXPECT_NE(sent[0].find(decided.reply + DaemonSignature("zor", mailbox.HostSetting())), std::string::npos);
+    EXPECT_TRUE(IsRegularFile(JoinPath(DoneDirectory(Zorpath()), name)));
+    EXPECT_FALSE(IsRegularFile(IntakeRecordPath(Zorpath(), name)));
+}
+
+TEST_F(DaemonTest, AnIntakeRecordOfAnUnknownStudentSendsTheMailThroughTheIntakeAgain) {
+    const std::string name = LeaveWaitingMail(Zorpath(), "20000101-000000-000001-0000000000000001.mail", 1);
+    Submission decided;
+    decided.outcome = IntakeOutcome::Accepted;
+    decided.unid = "99999";
+    decided.id = "99";
+    decided.task = "1";
+    ASSERT_TRUE(WriteIntakeRecord(Zorpath(), name, decided));
+    EXPECT_EQ(DaemonCycle(Context(), Zorpath()), 1);
+    ASSERT_EQ(Mails().size(), 1u);
+    EXPECT_FALSE(Mails()[0].mail.resumed);
+    EXPECT_EQ(Mails()[0].mail.submission.outcome, IntakeOutcome::Failed);
+    EXPECT_TRUE(IsRegularFile(JoinPath(DroppedDirectory(Zorpath()), name)));
+    EXPECT_FALSE(IsRegularFile(IntakeRecordPath(Zorpath(), name)));
 }
 
 TEST_F(DaemonTest, AMailThatCannotBeArchivedStaysOnTheServer) {

@@ -143,5 +143,60 @@ TEST_F(MailArchiveTest, NothingIsKeptWhereTheArchiveCannotBeMade) {
     EXPECT_TRUE(name.empty());
 }
 
+TEST_F(MailArchiveTest, AnIntakeRecordKeepsWhatTheVerdictStageNeeds) {
+    Submission submission;
+    submission.outcome = IntakeOutcome::Refused;
+    submission.unid = "12345";
+    submission.id = "7";
+    submission.task = "1";
+    submission.reason = "resubmission 2 days after the deadline";
+    submission.reply = "\nMily J\xE1n Nov\xE1k(12345).\n\nTvoje zadanie (1) bolo prijate.\nAle nebolo "
+                       "akceptovane na testovanie.";
+    ASSERT_TRUE(PrepareMailArchive(Zorpath()));
+    ASSERT_TRUE(WriteIntakeRecord(Zorpath(), "a.mail", submission));
+    EXPECT_EQ(BaseName(IntakeRecordPath(Zorpath(), "a.mail")), "a.intake");
+
+    Submission read;
+    ASSERT_TRUE(ReadIntakeRecord(Zorpath(), "a.mail", read));
+    EXPECT_EQ(read.outcome, IntakeOutcome::Refused);
+    EXPECT_EQ(read.unid, "12345");
+    EXPECT_EQ(read.id, "7");
+    EXPECT_EQ(read.task, "1");
+    EXPECT_EQ(read.reason, submission.reason);
+    EXPECT_EQ(read.reply, submission.reply);
+
+    RemoveIntakeRecord(Zorpath(), "a.mail");
+    EXPECT_FALSE(ReadIntakeRecord(Zorpath(), "a.mail", read));
+}
+
+TEST_F(MailArchiveTest, NoIntakeRecordForAFailedIntakeOrValuesThatBreakLines) {
+    ASSERT_TRUE(PrepareMailArchive(Zorpath()));
+    Submission failed;
+    failed.outcome = IntakeOutcome::Failed;
+    EXPECT_FALSE(WriteIntakeRecord(Zorpath(), "a.mail", failed));
+    Submission broken;
+    broken.outcome = IntakeOutcome::Accepted;
+    broken.unid = "123\n45";
+    EXPECT_FALSE(WriteIntakeRecord(Zorpath(), "a.mail", broken));
+    EXPECT_FALSE(IsRegularFile(IntakeRecordPath(Zorpath(), "a.mail")));
+}
+
+TEST_F(MailArchiveTest, ACutOffIntakeRecordIsNotRead) {
+    ASSERT_TRUE(PrepareMailArchive(Zorpath()));
+    Submission submission;
+    submission.outcome = IntakeOutcome::Accepted;
+    submission.unid = "12345";
+    submission.id = "7";
+    submission.task = "1";
+    submission.reply = "a reply of some length";
+    ASSERT_TRUE(WriteIntakeRecord(Zorpath(), "a.mail", submission));
+    const std::string whole = ReadBytes(IntakeRecordPath(Zorpath(), "a.mail"));
+    Submission read;
+    for (const std::size_t length : {std::size_t{0}, std::size_t{9}, whole.size() - 1}) {
+        WriteBytes(IntakeRecordPath(Zorpath(), "a.mail"), whole.substr(0, length));
+        EXPECT_FALSE(ReadIntakeRecord(Zorpath(), "a.mail", read)) << length;
+    }
+}
+
 } // namespace
 } // namespace tarvel
