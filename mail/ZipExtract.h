@@ -16,10 +16,10 @@ struct ZipLimits {
     std::uint64_t maxBytes = 16 * 1024 * 1024; // uncompressed, all entries together
 };
 
-// Unpacks the archive into targetDir (created when missing). Names may use "/" or "\" as separators. Fails,
-// with a short ASCII reason, for an absolute name, a ".." component, a link, a device or other special file,
-// more entries or more bytes than the limits allow, and for data that does not read as a zip archive. What
-// was written before a failure stays; the caller clears the directory.
+// Replaces targetDir with the archive's contents. Names may use "/" or "\" as separators. Fails, with a short
+// ASCII reason, for an absolute name, a ".." component, a link, a device or other special file, more entries
+// or more bytes than the limits allow, and for data that does not read as a zip archive. What was written
+// before a failure stays in targetDir.
 bool ExtractZip(std::string_view archive, const std::string& targetDir, std::string& reason,
                 const ZipLimits& limits = {});
 
