@@ -67,6 +67,25 @@ TEST_F(IntakeTest, MimeAttachmentAndBeginBase64AreAcceptedAlike) {
     EXPECT_EQ(Result(eva, "1").ver, 1);
 }
 
+// The last uuencoded line of an archive 14 bytes over a multiple of 45 begins with "." and is stuffed by the
+// server. The archive ends with the program's stored bytes (no central directory), so they must come out
+// whole.
+TEST_F(IntakeTest, DotStuffedLastLineIsUndoneBeforeDecoding) {
+    const auto archive = [&](const std::string& program) {
+        return ZipBuilder()
+            .File("identity.dat", IdentityFile(jan.unid, jan.id, "1"))
+            .File("main.c", program)
+            .LocalPart();
+    };
+    const std::size_t unpadded = archive(std::string(kProgram) + "/**/\n").size();
+    const std::string program =
+        std::string(kProgram) + "/*" + std::string((14 + 45 - unpadded % 45) % 45, '.') + "*/\n";
+    ASSERT_EQ(archive(program).size() % 45, 14u);
+    const Submission submission = Process(MailOf(archive(program)));
+    EXPECT_EQ(submission.outcome, IntakeOutcome::Accepted) << submission.reason;
+    EXPECT_EQ(ReadBytes(Db("students/" + jan.id + "/1/main.c")), program);
+}
+
 TEST_F(IntakeTest, TwoStudentsOfAVariantAreComparedWithEachOther) {
     ASSERT_EQ(Process(MailOf(ZipOf(jan, "1"))).outcome, IntakeOutcome::Accepted);
     ASSERT_EQ(Process(MailOf(ZipOf(eva, "1"))).outcome, IntakeOutcome::Accepted);
