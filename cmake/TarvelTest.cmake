@@ -9,10 +9,6 @@ function(tarvel_add_test)
   add_executable(${TEST_NAME} ${TEST_SOURCES})
   target_link_libraries(${TEST_NAME} PRIVATE tarvel_core GTest::gtest GTest::gtest_main ${TEST_LIBS})
   target_include_directories(${TEST_NAME} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
-  # The checkout and the build directory, for tests that need the installation template or the built programs
-  # (tests/support/Paths.h).
-  target_compile_definitions(${TEST_NAME} PRIVATE
-    TARVEL_TEST_SOURCE_DIR="${PROJECT_SOURCE_DIR}" TARVEL_TEST_BINARY_DIR="${CMAKE_BINARY_DIR}")
   set_target_properties(${TEST_NAME} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
   # A list value would be cut at its first ";" on the way through test discovery: one variable per property.
   gtest_discover_tests(${TEST_NAME}
