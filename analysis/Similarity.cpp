@@ -78,7 +78,9 @@ bool RecordSimilarities(const SourceAnalysis& analysis) {
     if (candidates.size() < 2) {
         return false;
     }
-    RecordChanges ownChanges;
+    // The new submission's marks first, then one mark in each classmate's result: one batch, one sync.
+    std::vector<SectionChanges> batch;
+    batch.push_back({ResultSection(db, *record), {}});
     for (const auto& studentId : candidates) {
         if (studentId == record->studentId) {
             continue;
@@ -88,10 +90,11 @@ bool RecordSimilarities(const SourceAnalysis& analysis) {
         classmate.studentId = studentId;
         const SourceAnalysis other(db, classmate);
         const int value = Similarity(analysis, other);
-        ownChanges.WriteInt(SimilarityKey(studentId), value);
-        ResultSection(db, classmate).WriteInt(SimilarityKey(record->studentId), value);
+        batch.front().changes.WriteInt(SimilarityKey(studentId), value);
+        batch.push_back({ResultSection(db, classmate), {}});
+        batch.back().changes.WriteInt(SimilarityKey(record->studentId), value);
     }
-    ResultSection(db, *record).Apply(ownChanges);
+    ApplyToSections(db, batch);
     return true;
 }
 

@@ -235,12 +235,11 @@ bool ReadWholeFile(const std::string& path, std::string& out, std::size_t maxByt
     return true;
 }
 
-bool WriteFileAtomically(const std::string& path, std::string_view bytes, bool durable) {
-    const std::string dir = ParentDirectory(path);
-    std::string temporary = JoinPath(dir, "." + BaseName(path) + ".XXXXXX");
+std::string WriteTemporaryBeside(const std::string& path, std::string_view bytes, bool durable) {
+    std::string temporary = JoinPath(ParentDirectory(path), "." + BaseName(path) + ".XXXXXX");
     const int fd = ::mkstemp(temporary.data());
     if (fd < 0) {
-        return false;
+        return {};
     }
     struct stat old {};
     ::fchmod(fd, ::stat(path.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644);
@@ -256,17 +255,48 @@ bool WriteFileAtomically(const std::string& path, std::string_view bytes, bool d
     }
     ok = ok && (!durable || ::fsync(fd) == 0);
     ok = ::close(fd) == 0 && ok;
-    ok = ok && ::rename(temporary.c_str(), path.c_str()) == 0;
     if (!ok) {
+        ::unlink(temporary.c_str());
+        return {};
+    }
+    return temporary;
+}
+
+bool ReplaceWithTemporary(const std::string& temporary, const std::string& path) {
+    if (::rename(temporary.c_str(), path.c_str()) != 0) {
         ::unlink(temporary.c_str());
         return false;
     }
+    return true;
+}
+
+bool SyncDirectory(const std::string& dir) {
+    const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    const bool ok = ::fsync(fd) == 0;
+    ::close(fd);
+    return ok;
+}
+
+bool SyncFileSystem(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    const bool ok = ::syncfs(fd) == 0;
+    ::close(fd);
+    return ok;
+}
+
+bool WriteFileAtomically(const std::string& path, std::string_view bytes, bool durable) {
+    const std::string temporary = WriteTemporaryBeside(path, bytes, durable);
+    if (temporary.empty() || !ReplaceWithTemporary(temporary, path)) {
+        return false;
+    }
     if (durable) {
-        const int dirFd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (dirFd >= 0) {
-            ::fsync(dirFd);
-            ::close(dirFd);
-        }
+        SyncDirectory(ParentDirectory(path));
     }
     return true;
 }

@@ -43,6 +43,14 @@ bool ReadWholeFile(const std::string& path, std::string& out, std::size_t maxByt
 // whole. With `durable`, the file and its directory are synced before it returns.
 bool WriteFileAtomically(const std::string& path, std::string_view bytes, bool durable = true);
 
+// The steps of an atomic replacement, for callers that replace many files with one sync for all of them:
+// a temporary file beside `path` (synced when `durable`; empty result on failure), its rename over `path`
+// (the temporary is removed when that fails), and syncs of a directory or of a whole file system.
+std::string WriteTemporaryBeside(const std::string& path, std::string_view bytes, bool durable);
+bool ReplaceWithTemporary(const std::string& temporary, const std::string& path);
+bool SyncDirectory(const std::string& dir);
+bool SyncFileSystem(const std::string& path);
+
 std::string ParentDirectory(const std::string& path);
 std::string BaseName(const std::string& path);
 std::string JoinPath(const std::string& dir, std::string_view name);

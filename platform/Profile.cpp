@@ -474,6 +474,40 @@ bool EditProfile(const std::string& path, const std::string& lockPath,
     return WriteFileAtomically(path, document.Bytes());
 }
 
+bool EditProfiles(const std::vector<ProfileEdit>& edits, const std::string& lockPath) {
+    RecordLock lock(lockPath);
+    if (!lock.Acquired()) {
+        return false;
+    }
+    bool ok = true;
+    std::vector<std::pair<std::string, std::string>> replacements; // temporary, path
+    for (const auto& [path, edit] : edits) {
+        ProfileDocument document;
+        if (!LoadProfile(path, document)) {
+            ok = false;
+            continue;
+        }
+        const std::string before = document.Bytes();
+        if (!edit(document)) {
+            ok = false;
+        } else if (document.Bytes() != before) {
+            std::string temporary = WriteTemporaryBeside(path, document.Bytes(), false);
+            ok = !temporary.empty() && ok;
+            if (!temporary.empty()) {
+                replacements.emplace_back(std::move(temporary), path);
+            }
+        }
+    }
+    if (replacements.empty()) {
+        return ok;
+    }
+    ok = SyncFileSystem(lockPath) && ok;
+    for (const auto& [temporary, path] : replacements) {
+        ok = ReplaceWithTemporary(temporary, path) && ok;
+    }
+    return SyncFileSystem(lockPath) && ok;
+}
+
 bool WriteProfileValue(const std::string& path, const std::string& lockPath, std::string_view section,
                        std::string_view key, std::string_view value) {
     return EditProfile(path, lockPath,

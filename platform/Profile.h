@@ -105,6 +105,17 @@ std::optional<std::string> ReadProfileValue(const std::string& path, std::string
 bool EditProfile(const std::string& path, const std::string& lockPath,
                  const std::function<bool(ProfileDocument&)>& edit);
 
+struct ProfileEdit {
+    std::string path;
+    std::function<bool(ProfileDocument&)> edit;
+};
+
+// Edits many files under one lock and makes them durable with two file-system syncs for the whole batch
+// instead of two per file: every new content is on disk before any rename, so each file is afterwards its old
+// or its new content, whole. A file whose read fails or whose edit refuses stays untouched; the others are
+// still replaced. True when every file was replaced or needed no change.
+bool EditProfiles(const std::vector<ProfileEdit>& edits, const std::string& lockPath);
+
 bool WriteProfileValue(const std::string& path, const std::string& lockPath, std::string_view section,
                        std::string_view key, std::string_view value);
 

@@ -2,6 +2,8 @@
 
 #include "platform/FileOps.h"
 
+#include <unordered_map>
+
 namespace tarvel {
 namespace {
 
@@ -159,6 +161,31 @@ bool RecordSection::Remove() const {
 bool RecordSection::Clear() const {
     return EditProfile(FilePath(), db->LockPath(),
                        [&](ProfileDocument& document) { return document.ClearSection(section); });
+}
+
+bool ApplyToSections(Database& db, const std::vector<SectionChanges>& batch) {
+    std::vector<ProfileEdit> edits;
+    std::vector<std::vector<const SectionChanges*>> perFile;
+    std::unordered_map<std::string, std::size_t> fileIndex;
+    for (const auto& item : batch) {
+        const auto [file, added] = fileIndex.emplace(item.section.FilePath(), edits.size());
+        if (added) {
+            edits.push_back({file->first, {}});
+            perFile.emplace_back();
+        }
+        perFile[file->second].push_back(&item);
+    }
+    for (std::size_t i = 0; i < edits.size(); ++i) {
+        edits[i].edit = [&changes = perFile[i]](ProfileDocument& document) {
+            for (const SectionChanges* item : changes) {
+                if (!item->changes.ApplyTo(document, item->section.section)) {
+                    return false;
+                }
+            }
+            return true;
+        };
+    }
+    return EditProfiles(edits, db.LockPath());
 }
 
 } // namespace tarvel

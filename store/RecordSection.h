@@ -83,4 +83,14 @@ struct RecordSection {
     bool Load(SectionReader& out) const;
 };
 
+struct SectionChanges {
+    RecordSection section;
+    RecordChanges changes;
+};
+
+// Changes of many record files of one database in one batch: one rewrite per file and one sync for the whole
+// batch (for example a similarity mark in every classmate's result). Sections of the same file are applied to
+// that file together. Files whose changes are refused stay untouched. True when every change was applied.
+bool ApplyToSections(Database& db, const std::vector<SectionChanges>& batch);
+
 } // namespace tarvel

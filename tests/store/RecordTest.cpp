@@ -1,3 +1,4 @@
+#include "platform/FileOps.h"
 #include "shell/Config.h"
 #include "store/IdAllocation.h"
 #include "store/RecordSection.h"
@@ -114,6 +115,30 @@ TEST_F(RecordTest, ChangesApplyInOneRewriteOrNotAtAll) {
     refused.WriteString("evil", "x\r\n[Z2]");
     EXPECT_FALSE(record.Apply(refused));
     EXPECT_EQ(File("r.dat"), "[Z1]\r\nPod1=10\r\nPod2=20\r\n");
+}
+
+TEST_F(RecordTest, BatchOfSectionsAcrossFiles) {
+    std::filesystem::create_directories(dir / "db/students/1");
+    std::filesystem::create_directories(dir / "db/students/2");
+    SetFile("students/2/student.dat", "[2]\r\nunid=2\r\n[Z1]\r\nmod=a\r\n");
+    std::vector<SectionChanges> batch(4);
+    batch[0] = {{&db, "students/1/student.dat", "Z1"}, {}};
+    batch[0].changes.WriteInt("Pod2", 40);
+    batch[1] = {{&db, "students/2/student.dat", "Z1"}, {}};
+    batch[1].changes.WriteInt("Pod1", 40);
+    batch[2] = {{&db, "students/1/student.dat", "Z1"}, {}};
+    batch[2].changes.WriteInt("Pod3", 7);
+    batch[3] = {{&db, "students/3/student.dat", "Z1"}, {}};
+    batch[3].changes.WriteInt("Pod1", 7);
+    EXPECT_FALSE(ApplyToSections(db, batch)); // students/3 has no directory
+    EXPECT_EQ(File("students/1/student.dat"), "[Z1]\r\nPod2=40\r\nPod3=7\r\n");
+    EXPECT_EQ(File("students/2/student.dat"), "[2]\r\nunid=2\r\n[Z1]\r\nmod=a\r\nPod1=40\r\n");
+    EXPECT_EQ(ListMatching(dir / "db/students/1", "*"), std::vector<std::string>{"student.dat"});
+
+    batch.resize(2);
+    batch[1].changes.WriteString("bad", "line\r\nbreak");
+    EXPECT_FALSE(ApplyToSections(db, batch));
+    EXPECT_EQ(File("students/2/student.dat"), "[2]\r\nunid=2\r\n[Z1]\r\nmod=a\r\nPod1=40\r\n");
 }
 
 TEST_F(RecordTest, WritesIntoAMissingDirectoryFail) {
