@@ -19,6 +19,20 @@ constexpr std::chrono::milliseconds kSleepStep{50};
 
 constexpr const char* kCycleLockName = "daemon.lock";
 
+// Adds the time from its construction to its destruction to a duration.
+class Stopwatch {
+public:
+    explicit Stopwatch(std::chrono::steady_clock::duration& total)
+        : total_(total), start_(std::chrono::steady_clock::now()) {}
+    ~Stopwatch() { total_ += std::chrono::steady_clock::now() - start_; }
+    Stopwatch(const Stopwatch&) = delete;
+    Stopwatch& operator=(const Stopwatch&) = delete;
+
+private:
+    std::chrono::steady_clock::duration& total_;
+    std::chrono::steady_clock::time_point start_;
+};
+
 struct MailSettings {
     std::string pop3;
     std::string smtp;
@@ -69,6 +83,7 @@ private:
 bool FetchIntoArchive(const DaemonContext& context, const MailSettings& settings, const std::string& zorpath,
                       DaemonMail& mail, std::string& text) {
     const MessageKeeper keeper = [&](const std::string& fetched) {
+        const Stopwatch keeping(mail.times.keep);
         const std::string identity = MailIdentity(fetched);
         if (FindArchivedMail(zorpath, identity, mail.archivedName)) {
             mail.duplicate = true;
@@ -76,6 +91,7 @@ bool FetchIntoArchive(const DaemonContext& context, const MailSettings& settings
         }
         return KeepFetchedMail(zorpath, fetched, identity, mail.archivedName);
     };
+    const Stopwatch fetching(mail.times.fetch);
     FetchProgress progress;
     FetchMail(settings.pop3, settings.user, settings.password, text, keeper, progress, context.mailTimeout);
     return progress.kept;
@@ -94,6 +110,12 @@ bool ResumeAfterIntake(const DaemonContext& context, const std::string& zorpath,
 void ProcessMail(const DaemonContext& context, const MailSettings& settings, const std::string& zorpath,
                  const std::string& text, DaemonMail& mail) {
     Submission& submission = mail.submission;
+    auto lapStart = std::chrono::steady_clock::now();
+    const auto lap = [&lapStart](std::chrono::steady_clock::duration& stage) {
+        const auto now = std::chrono::steady_clock::now();
+        stage += now - lapStart;
+        lapStart = now;
+    };
     if (mail.interrupted && ResumeAfterIntake(context, zorpath, mail.archivedName, submission)) {
         mail.resumed = true;
     } else if (text.empty()) {
@@ -107,11 +129,14 @@ void ProcessMail(const DaemonContext& context, const MailSettings& settings, con
     const VerdictContext verdict{context.db,    context.configPath, zorpath,
                                  settings.smtp, settings.user,      settings.pop3,
                                  context.clock, context.send,       context.launcher};
+    lap(mail.times.intake);
     RunVerdictStage(verdict, submission);
+    lap(mail.times.verdict);
     mail.filed = submission.outcome == IntakeOutcome::Failed
                      ? FileMailDropped(zorpath, mail.archivedName, submission.reason)
                      : FileMailDone(zorpath, mail.archivedName);
     RemoveIntakeRecord(zorpath, mail.archivedName);
+    lap(mail.times.filing);
 }
 
 void SleepUnlessStopped(const Daemon& daemon) {

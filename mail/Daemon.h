@@ -24,6 +24,15 @@ inline constexpr std::chrono::milliseconds kDaemonPollInterval{1000};
 // How often the stop command looks at daemonStopped.
 inline constexpr std::chrono::milliseconds kDaemonStopPollStep{100};
 
+// Where a cycle spent its time, for whoever watches the daemon's pace.
+struct CycleTimes {
+    std::chrono::steady_clock::duration fetch{};   // the POP3 dialogue, keeping the mail included
+    std::chrono::steady_clock::duration keep{};    // writing the mail durably into the archive
+    std::chrono::steady_clock::duration intake{};  // unpacking, rendering, identity, deadline rule, storing
+    std::chrono::steady_clock::duration verdict{}; // build and test, analysis, the verdict mail
+    std::chrono::steady_clock::duration filing{};  // moving the mail into done/ or dropped/
+};
+
 // What became of one mail the daemon took, for whoever watches it (zord's log line).
 struct DaemonMail {
     std::string archivedName; // the mail's file name in the archive
@@ -32,6 +41,7 @@ struct DaemonMail {
     bool duplicate = false; // fetched again after it had been archived: deleted on the server, not processed
     bool filed = false;     // moved into done/ or dropped/ (false: it stays in mail/ and is retried)
     Submission submission;
+    CycleTimes times;
 };
 
 using MailObserver = std::function<void(const DaemonMail&)>;
