@@ -1,5 +1,6 @@
 #include "mail/Attachment.h"
 
+#include "platform/Hex.h"
 #include "platform/TextMode.h"
 
 #include <algorithm>
@@ -161,19 +162,6 @@ ContentType ParseContentType(std::string_view value) {
     return result;
 }
 
-int HexValue(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    return -1;
-}
-
 std::string DecodeQuotedPrintable(std::string_view text) {
     std::string out;
     out.reserve(text.size());
@@ -184,8 +172,9 @@ std::string DecodeQuotedPrintable(std::string_view text) {
         }
         if (i + 1 < text.size() && text[i + 1] == '\n') {
             ++i; // a soft line break
-        } else if (i + 2 < text.size() && HexValue(text[i + 1]) >= 0 && HexValue(text[i + 2]) >= 0) {
-            out += static_cast<char>(HexValue(text[i + 1]) * 16 + HexValue(text[i + 2]));
+        } else if (i + 2 < text.size() && HexDigitValue(text[i + 1]) >= 0 &&
+                   HexDigitValue(text[i + 2]) >= 0) {
+            out += static_cast<char>(HexDigitValue(text[i + 1]) * 16 + HexDigitValue(text[i + 2]));
             i += 2;
         } else {
             out += '=';

@@ -2,6 +2,7 @@
 
 #include "platform/Cp1250.h"
 #include "platform/FileOps.h"
+#include "platform/Hex.h"
 #include "platform/RecordLock.h"
 
 #include <algorithm>
@@ -401,22 +402,10 @@ bool DecodeByteBlock(std::string_view text, std::span<std::uint8_t> out) {
     if (text.size() != out.size() * 2 + 2) {
         return false;
     }
-    auto digit = [](char c) -> int {
-        if (c >= '0' && c <= '9') {
-            return c - '0';
-        }
-        if (c >= 'A' && c <= 'F') {
-            return c - 'A' + 10;
-        }
-        if (c >= 'a' && c <= 'f') {
-            return c - 'a' + 10;
-        }
-        return -1;
-    };
     std::vector<std::uint8_t> bytes(out.size() + 1);
     for (std::size_t i = 0; i < bytes.size(); ++i) {
-        const int high = digit(text[2 * i]);
-        const int low = digit(text[2 * i + 1]);
+        const int high = HexDigitValue(text[2 * i]);
+        const int low = HexDigitValue(text[2 * i + 1]);
         if (high < 0 || low < 0) {
             return false;
         }
