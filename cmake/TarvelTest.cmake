@@ -1,18 +1,20 @@
 find_package(GTest REQUIRED)
 include(GoogleTest)
 
-# tarvel_add_test(NAME name SOURCES a.cpp ... [LIBS lib ...])
-# Declares one GoogleTest program linked with the core and registers its cases with CTest.
-# Tests that need a missing tool print a message and exit with 77, which CTest reports as skipped.
+# tarvel_add_test(NAME name SOURCES a.cpp ... [LIBS lib ...] [PROPERTIES name value ...])
+# Declares one GoogleTest program linked with the core and registers its cases with CTest, with any further
+# test properties given (a fixture, a resource lock). Tests that need a missing tool print a message and exit
+# with 77, which CTest reports as skipped.
 function(tarvel_add_test)
-  cmake_parse_arguments(TEST "" "NAME" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(TEST "" "NAME" "SOURCES;LIBS;PROPERTIES" ${ARGN})
   add_executable(${TEST_NAME} ${TEST_SOURCES})
   target_link_libraries(${TEST_NAME} PRIVATE tarvel_core GTest::gtest GTest::gtest_main ${TEST_LIBS})
   target_include_directories(${TEST_NAME} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
   set_target_properties(${TEST_NAME} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
-  # A list value would be cut at its first ";" on the way through test discovery: one variable per property.
+  # Parameterized cases are named by their own name generators, never by a dump of their parameter's bytes.
   gtest_discover_tests(${TEST_NAME}
     WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
-    PROPERTIES SKIP_RETURN_CODE 77 ENVIRONMENT "TARVEL_SOURCE_DIR=${PROJECT_SOURCE_DIR}"
+    NO_PRETTY_VALUES
+    PROPERTIES SKIP_RETURN_CODE 77 ${TEST_PROPERTIES}
     DISCOVERY_TIMEOUT 60)
 endfunction()

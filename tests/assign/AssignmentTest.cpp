@@ -5,6 +5,7 @@
 #include "assign/Random.h"
 #include "mail/MailMessage.h"
 #include "platform/FileOps.h"
+#include "support/Paths.h"
 
 #include <filesystem>
 #include <thread>
@@ -17,8 +18,7 @@ using testing::ReadBytes;
 using testing::WriteBytes;
 
 std::string Golden(const std::string& name) {
-    const char* source = std::getenv("TARVEL_SOURCE_DIR");
-    return ReadBytes(std::string(source ? source : ".") + "/tests/assign/golden/" + name);
+    return ReadBytes(testing::SourceDir() + "/tests/assign/golden/" + name);
 }
 
 // The body after the header lines and their empty line.

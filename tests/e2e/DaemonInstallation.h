@@ -1,17 +1,10 @@
 #pragma once
-// A real installation in a temporary directory for the receiving daemon against the private mail servers:
-// the database from the template, bin/ with the rendering script and the built renderer, the compiler
-// directory, and a zor.ini naming the servers and the mailbox "zor". Beside it: students' submissions sent by
+// A real installation (support/Installation.h) for the receiving daemon against the private mail servers, its
+// zor.ini naming the servers and the mailbox "zor". Beside it: students' submissions sent by
 // a real mail program (Python's smtplib, tests/e2e/send_submission.py) and zord started as a process.
 
 #include "e2e/MailServers.h"
-#include "shell/Config.h"
-#include "store/Results.h"
-#include "store/Students.h"
-#include "store/Tasks.h"
-
-#include "support/Paths.h"
-#include "support/TempDir.h"
+#include "support/Installation.h"
 
 #include <gtest/gtest.h>
 
@@ -28,82 +21,30 @@
 
 namespace tarvel::testing {
 
-inline bool HasCommand(const std::string& name) {
-    return std::system(("command -v " + name + " >/dev/null 2>&1").c_str()) == 0;
-}
-
-// The program of both students: sums two numbers, as variant "a" asks.
-inline constexpr std::string_view kSumProgram = "#include <stdio.h>\n"
-                                                "\n"
-                                                "int main(void)\n"
-                                                "{\n"
-                                                "    int a, b;\n"
-                                                "    if (scanf(\"%d %d\", &a, &b) != 2)\n"
-                                                "        return 1;\n"
-                                                "    printf(\"sum %d\\n\", a + b);\n"
-                                                "    return 0;\n"
-                                                "}\n";
-
-class DaemonInstallation : public ::testing::Test {
+class DaemonInstallation : public ::testing::Test, public Installation {
 protected:
     DaemonInstallation() : servers(RunningMailServers()) {}
 
     void SetUp() override {
         namespace fs = std::filesystem;
-        if (!HasCommand("python3") || !HasCommand("cc") || !HasCommand("make") ||
-            !fs::exists(ProgramPath("zord")) || !fs::exists(ProgramPath("vexil"))) {
+        if (!HasTool("python3") || !HasTool("cc") || !HasTool("make") || !fs::exists(ProgramPath("zord")) ||
+            !fs::exists(ProgramPath("vexil"))) {
             std::printf("skipped: needs python3, cc, make and the built zord and vexil\n");
             std::exit(77);
         }
         for (const char* user : {"zor", "student1", "student2", "student3"}) {
             EmptyMailbox(servers, user);
         }
-        fs::create_directories(Zor("db"));
-        fs::copy(SourceDir() + "/install/empty.db", Zor("db/default"), fs::copy_options::recursive);
-        fs::create_directories(Zor("db/default/students"));
-        fs::create_directories(Zor("db/default/tasks"));
-        fs::create_directories(Zor("bin"));
-        fs::copy(SourceDir() + "/install/bin/vexil.sh", Zor("bin/vexil.sh"));
-        fs::copy(ProgramPath("vexil"), Zor("bin/vexil"));
-        fs::copy(SourceDir() + "/install/bcc", Zor("bcc"), fs::copy_options::recursive);
-        fs::create_directories(Zor("tmp"));
-        ASSERT_TRUE(WriteConfig(ConfigPath(), "dbase", "zorpath", ZorPath()));
-        ASSERT_TRUE(WriteConfig(ConfigPath(), "dbase", "dbpath", Zor("db/default")));
-        ASSERT_TRUE(WriteConfig(ConfigPath(), "dbase", "bccpath", Zor("bcc/")));
+        ASSERT_NO_FATAL_FAILURE(CreateInstallation());
         ASSERT_TRUE(WriteConfig(ConfigPath(), "mails", "pop3", servers.pop3));
         ASSERT_TRUE(WriteConfig(ConfigPath(), "mails", "smtp", servers.smtp));
         ASSERT_TRUE(WriteConfig(ConfigPath(), "mails", "user", "zor"));
         ASSERT_TRUE(WriteConfig(ConfigPath(), "mails", "pass", servers.password, true));
-        db.UsePath(Zor("db/default"));
     }
-
-    std::string ZorPath() const { return dir / "zor"; }
-    std::string Zor(const std::string& relative) const { return dir / ("zor/" + relative); }
-    std::string Db(const std::string& relative) const { return Zor("db/default/" + relative); }
-    std::string ConfigPath() const { return dir / "zor.ini"; }
 
     StudentRecord AddStudentNamed(const std::string& unid, const std::string& name,
                                   const std::string& surname, const std::string& mailUser) {
-        StudentRecord student;
-        EXPECT_TRUE(AddStudent(db, unid, name, surname, servers.Address(mailUser), "1", "A1", student));
-        return student;
-    }
-
-    // A task with variant "a": sum the two numbers of "2 3".
-    void AddSumTask(const std::string& task, int year, int month, int day) {
-        TaskTypeRecord record;
-        ASSERT_TRUE(AddTaskType(db, task, 10, year, month, day, record));
-        const VariantSet set{&db, task};
-        AddVariant(set, "a");
-        WriteBytes(VariantFilePath(set, "a", "txt"), "Spocitaj dve cisla.\r\n");
-        WriteBytes(VariantFilePath(set, "a", "in"), "2 3\r\n");
-        WriteBytes(VariantFilePath(set, "a", "out"), "%Csum %f5\r\n");
-    }
-
-    void Assign(const StudentRecord& student, const std::string& task, const std::string& variant) {
-        ResultRecord result;
-        ASSERT_TRUE(CreateResult(db, task, student.id, variant, result));
-        ASSERT_TRUE(SaveResult(db, result));
+        return Installation::AddStudentNamed(unid, name, surname, servers.Address(mailUser));
     }
 
     // A directory with the student's files and the identity file, as the student zips it.
@@ -136,9 +77,7 @@ protected:
         return value;
     }
 
-    TempDir dir;
     MailServers servers;
-    Database db{dir / "zor.ini"};
 };
 
 // zord as a process of its own, standard output and error into files of the test's directory.

@@ -13,8 +13,7 @@
 
 #include "mail/SubmissionMail.h"
 #include "mail/ZipBuilder.h"
-#include "support/Paths.h"
-#include "support/TempDir.h"
+#include "support/Installation.h"
 
 #include <gtest/gtest.h>
 
@@ -29,17 +28,6 @@
 
 namespace tarvel::testing {
 
-inline constexpr std::string_view kProgram = "#include <stdio.h>\n"
-                                             "\n"
-                                             "int main(void)\n"
-                                             "{\n"
-                                             "    int a, b;\n"
-                                             "    if (scanf(\"%d %d\", &a, &b) != 2)\n"
-                                             "        return 1;\n"
-                                             "    printf(\"sum %d\\n\", a + b);\n"
-                                             "    return 0;\n"
-                                             "}\n";
-
 // 15 January 2025, 10:00:00 UTC.
 inline constexpr std::time_t kMailTime = 1736935200;
 
@@ -49,10 +37,6 @@ struct SentMail {
     std::string to;
     std::string message;
 };
-
-inline bool HasTool(const std::string& name) {
-    return std::system(("command -v " + name + " >/dev/null 2>&1").c_str()) == 0;
-}
 
 // Every file below a directory with its bytes, the store's lock file left out.
 inline std::map<std::string, std::string> Snapshot(const std::string& root) {
@@ -69,7 +53,7 @@ inline std::map<std::string, std::string> Snapshot(const std::string& root) {
 
 // A zip with the program and the identity file.
 inline std::string ZipOf(const StudentRecord& student, const std::string& task,
-                         std::string_view program = kProgram) {
+                         std::string_view program = kSumProgram) {
     return ZipBuilder()
         .Deflated("main.c", std::string(program))
         .File("identity.dat", IdentityFile(student.unid, student.id, task))
@@ -81,7 +65,7 @@ inline std::string MailOf(const std::string& zip) {
     return Retrieved(UuencodedMail(zip));
 }
 
-class IntakeTest : public ::testing::Test {
+class IntakeTest : public ::testing::Test, public Installation {
 protected:
     void SetUp() override {
         namespace fs = std::filesystem;
@@ -92,56 +76,15 @@ protected:
         }
         ::setenv("TZ", "UTC", 1);
         ::tzset();
-        const std::string source = SourceDir();
-        fs::create_directories(Zor("db"));
-        fs::copy(source + "/install/empty.db", Zor("db/default"), fs::copy_options::recursive);
-        fs::create_directories(Zor("db/default/students"));
-        fs::create_directories(Zor("db/default/tasks"));
-        fs::create_directories(Zor("bin"));
-        fs::copy(source + "/install/bin/vexil.sh", Zor("bin/vexil.sh"));
-        fs::copy(ProgramPath("vexil"), Zor("bin/vexil"));
-        fs::copy(source + "/install/bcc", Zor("bcc"), fs::copy_options::recursive);
-        fs::create_directories(Zor("tmp"));
-        ASSERT_TRUE(WriteConfig(ConfigPath(), "dbase", "zorpath", ZorPath()));
-        ASSERT_TRUE(WriteConfig(ConfigPath(), "dbase", "dbpath", Zor("db/default")));
-        ASSERT_TRUE(WriteConfig(ConfigPath(), "dbase", "bccpath", Zor("bcc/")));
-        db.UsePath(Zor("db/default"));
+        ASSERT_NO_FATAL_FAILURE(CreateInstallation());
 
         // "Ján Novák" and "Eva Kováčová" in Windows-1250.
-        jan = AddStudentNamed("12345", "J\xE1n", "Nov\xE1k");
-        eva = AddStudentNamed("23456", "Eva", "Kov\xE1\xE8ov\xE1");
-        AddTask("1", 2025, 2, 28);
-        AddTask("2", 2024, 12, 31);
+        jan = AddStudentNamed("12345", "J\xE1n", "Nov\xE1k", "12345@tarvel.test");
+        eva = AddStudentNamed("23456", "Eva", "Kov\xE1\xE8ov\xE1", "23456@tarvel.test");
+        AddSumTask("1", 2025, 2, 28);
+        AddSumTask("2", 2024, 12, 31);
         Assign(jan, "1", "a");
         Assign(eva, "1", "a");
-    }
-
-    std::string ZorPath() const { return dir / "zor"; }
-    std::string Zor(const std::string& relative) const { return dir / ("zor/" + relative); }
-    std::string ConfigPath() const { return dir / "zor.ini"; }
-    std::string Db(const std::string& relative) const { return Zor("db/default/" + relative); }
-
-    StudentRecord AddStudentNamed(const std::string& unid, const std::string& name,
-                                  const std::string& surname) {
-        StudentRecord student;
-        EXPECT_TRUE(AddStudent(db, unid, name, surname, unid + "@tarvel.test", "1", "A1", student));
-        return student;
-    }
-
-    void AddTask(const std::string& task, int year, int month, int day) {
-        TaskTypeRecord record;
-        ASSERT_TRUE(AddTaskType(db, task, 10, year, month, day, record));
-        const VariantSet set{&db, task};
-        AddVariant(set, "a");
-        WriteBytes(VariantFilePath(set, "a", "txt"), "Spocitaj dve cisla.\r\n");
-        WriteBytes(VariantFilePath(set, "a", "in"), "2 3\r\n");
-        WriteBytes(VariantFilePath(set, "a", "out"), "%Csum %f5\r\n");
-    }
-
-    void Assign(const StudentRecord& student, const std::string& task, const std::string& variant) {
-        ResultRecord result;
-        ASSERT_TRUE(CreateResult(db, task, student.id, variant, result));
-        ASSERT_TRUE(SaveResult(db, result));
     }
 
     Submission Process(const std::string& mailText) {
@@ -173,8 +116,6 @@ protected:
         return names;
     }
 
-    TempDir dir;
-    Database db{dir / "zor.ini"};
     StudentRecord jan;
     StudentRecord eva;
     LocalDate today{15, 1, 2025};

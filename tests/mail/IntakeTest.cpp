@@ -37,7 +37,7 @@ TEST_F(IntakeTest, AcceptedSubmissionIsStoredTestedAnalysedAndAnswered) {
         EXPECT_NE(std::find(files.begin(), files.end(), name), files.end()) << name;
     }
     EXPECT_EQ(std::find(files.begin(), files.end(), "identity.dat"), files.end());
-    EXPECT_EQ(ReadBytes(Db("students/" + jan.id + "/1/main.c")), kProgram);
+    EXPECT_EQ(ReadBytes(Db("students/" + jan.id + "/1/main.c")), kSumProgram);
 
     const ResultRecord result = Result(jan, "1");
     EXPECT_EQ(result.mod, "a");
@@ -77,9 +77,9 @@ TEST_F(IntakeTest, DotStuffedLastLineIsUndoneBeforeDecoding) {
             .File("main.c", program)
             .LocalPart();
     };
-    const std::size_t unpadded = archive(std::string(kProgram) + "/**/\n").size();
+    const std::size_t unpadded = archive(std::string(kSumProgram) + "/**/\n").size();
     const std::string program =
-        std::string(kProgram) + "/*" + std::string((14 + 45 - unpadded % 45) % 45, '.') + "*/\n";
+        std::string(kSumProgram) + "/*" + std::string((14 + 45 - unpadded % 45) % 45, '.') + "*/\n";
     ASSERT_EQ(archive(program).size() % 45, 14u);
     const Submission submission = Process(MailOf(archive(program)));
     EXPECT_EQ(submission.outcome, IntakeOutcome::Accepted) << submission.reason;
@@ -95,7 +95,7 @@ TEST_F(IntakeTest, TwoStudentsOfAVariantAreComparedWithEachOther) {
 
 TEST_F(IntakeTest, ResubmissionOnTimeReplacesEveryFileResetsPointsAndCountsUp) {
     const std::string first = ZipBuilder()
-                                  .File("main.c", std::string(kProgram))
+                                  .File("main.c", std::string(kSumProgram))
                                   .File("old.h", "#define OLD 1\n")
                                   .File("identity.dat", IdentityFile(jan.unid, jan.id, "1"))
                                   .Bytes();
@@ -163,7 +163,7 @@ TEST_F(IntakeTest, LeftOversOfAnEarlierMailAreNeverStored) {
 TEST_F(IntakeTest, NoIdentityFileInAnyLetterCaseOrDirectoryIsStored) {
     const std::string identity = IdentityFile(jan.unid, jan.id, "1");
     const std::string zip = ZipBuilder()
-                                .File("main.c", std::string(kProgram))
+                                .File("main.c", std::string(kSumProgram))
                                 .File("Identity.DAT", identity)
                                 .File("copy/identity.dat", identity)
                                 .Bytes();
@@ -222,7 +222,7 @@ TEST_P(FailedIntake, StoresNothingMailsNothingAndSaysWhy) {
 
 std::string WithIdentity(const std::string& identity) {
     return Retrieved(UuencodedMail(
-        ZipBuilder().File("main.c", std::string(kProgram)).File("identity.dat", identity).Bytes()));
+        ZipBuilder().File("main.c", std::string(kSumProgram)).File("identity.dat", identity).Bytes()));
 }
 
 std::string WithZip(const ZipBuilder& zip) {
@@ -285,12 +285,12 @@ INSTANTIATE_TEST_SUITE_P(
                    },
                    "zip archive"},
         FailedCase{"IdentityMissing",
-                   [](auto&, auto&) { return WithZip(ZipBuilder().File("main.c", std::string(kProgram))); },
+                   [](auto&, auto&) { return WithZip(ZipBuilder().File("main.c", std::string(kSumProgram))); },
                    "identity.dat missing"},
         FailedCase{"IdentityOnlyInADirectory",
                    [](const StudentRecord& jan, auto&) {
                        return WithZip(ZipBuilder()
-                                          .File("zadanie/main.c", std::string(kProgram))
+                                          .File("zadanie/main.c", std::string(kSumProgram))
                                           .File("zadanie/identity.dat", IdentityFile(jan.unid, jan.id, "1")));
                    },
                    "identity.dat missing"},

@@ -5,6 +5,7 @@
 #include "runner/TestRunner.h"
 #include "shell/Config.h"
 #include "store/Database.h"
+#include "support/Paths.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -16,15 +17,6 @@
 
 namespace tarvel::testing {
 
-inline bool HasTool(const std::string& name) {
-    return std::system(("command -v " + name + " >/dev/null 2>&1").c_str()) == 0;
-}
-
-inline std::string SourceDirectory() {
-    const char* source = std::getenv("TARVEL_SOURCE_DIR");
-    return source != nullptr ? source : TARVEL_SOURCE_DIR_FALLBACK;
-}
-
 class RunnerFixture : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -33,7 +25,7 @@ protected:
             std::exit(77);
         }
         namespace fs = std::filesystem;
-        fs::copy(SourceDirectory() + "/install/bcc", dir / "bcc", fs::copy_options::recursive);
+        fs::copy(SourceDir() + "/install/bcc", dir / "bcc", fs::copy_options::recursive);
         fs::create_directories(WorkDirectory());
         fs::create_directories(dir / "db/tasks");
         fs::create_directories(dir / "zortmp");
