@@ -114,9 +114,8 @@ int IndentationViolations(std::string_view text) {
     return IndentationPass().Run(text);
 }
 
-StyleFigures ComputeStyleFigures(const SourceAnalysis& analysis) {
+void ComputeStyleFigures(const SourceAnalysis& analysis, ResultRecord& figures) {
     const StyleCounters& style = analysis.Style();
-    StyleFigures figures;
     figures.vlBreak = style.breakOutsideCase;
     figures.vlContinue = style.continueUsed;
     figures.vlDynamickePremenne = style.dynamicUsed;
@@ -128,27 +127,15 @@ StyleFigures ComputeStyleFigures(const SourceAnalysis& analysis) {
     figures.vlViacPrikazovNaRiadok = style.multiStatementLines;
     figures.vlDlzka = analysis.Length();
     figures.vlPocetRiadkov = 1 + analysis.ByteCount()['\r'];
-    return figures;
 }
 
 int MeasureStyle(const SourceAnalysis& analysis) {
     if (analysis.Record() == nullptr) {
         return 1;
     }
-    const StyleFigures figures = ComputeStyleFigures(analysis);
-    RecordChanges changes;
-    changes.WriteInt("vlBreak", figures.vlBreak);
-    changes.WriteInt("vlContinue", figures.vlContinue);
-    changes.WriteInt("vlDynamickePremenne", figures.vlDynamickePremenne);
-    changes.WriteInt("vlGoto", figures.vlGoto);
-    changes.WriteInt("vlMaxDlzkaFunkcie", figures.vlMaxDlzkaFunkcie);
-    changes.WriteInt("vlPercentoKomentarov", figures.vlPercentoKomentarov);
-    changes.WriteInt("vlPocetPoruseniZarovnania", figures.vlPocetPoruseniZarovnania);
-    changes.WriteInt("vlPriemernaDlzkaFunkcie", figures.vlPriemernaDlzkaFunkcie);
-    changes.WriteInt("vlViacPrikazovNaRiadok", figures.vlViacPrikazovNaRiadok);
-    changes.WriteInt("vlDlzka", figures.vlDlzka);
-    changes.WriteInt("vlPocetRiadkov", figures.vlPocetRiadkov);
-    ResultSection(*analysis.Db(), *analysis.Record()).Apply(changes);
+    ResultRecord figures = *analysis.Record();
+    ComputeStyleFigures(analysis, figures);
+    SaveStyleFigures(*analysis.Db(), figures);
     return 1;
 }
 

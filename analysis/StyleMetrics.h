@@ -17,23 +17,9 @@ namespace tarvel {
 // file level.
 int IndentationViolations(std::string_view text);
 
-// The eleven stored figures of one analysis, in the order they are written.
-struct StyleFigures {
-    int vlBreak = 0;
-    int vlContinue = 0;
-    int vlDynamickePremenne = 0;
-    int vlGoto = 0;
-    int vlMaxDlzkaFunkcie = 0;
-    int vlPercentoKomentarov = 0;
-    int vlPocetPoruseniZarovnania = 0;
-    int vlPriemernaDlzkaFunkcie = 0;
-    int vlViacPrikazovNaRiadok = 0;
-    int vlDlzka = 0;
-    int vlPocetRiadkov = 1;
-};
-
-// Runs the indentation pass and collects the figures; an analysis without text gives 1 line and zeros.
-StyleFigures ComputeStyleFigures(const SourceAnalysis& analysis);
+// Runs the indentation pass and sets the eleven style figures (the vl… fields) of `figures`; an analysis
+// without text gives 1 line and zeros.
+void ComputeStyleFigures(const SourceAnalysis& analysis, ResultRecord& figures);
 
 // Writes the figures into the analysis's result section in one rewrite; always 1. Write failures are ignored
 // (the figures are then lost for this submission); an analysis without a record writes nothing.

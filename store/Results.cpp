@@ -10,9 +10,8 @@ struct MetricKey {
     int ResultRecord::*field;
 };
 
-// Read with every result; absent ones stay 0 and do not make the load fail.
-constexpr MetricKey kOptionalKeys[] = {
-    {"StylHotovo", &ResultRecord::StylHotovo},
+// Read with every result; absent ones stay 0 and do not make the load fail. Only the analysis writes them.
+constexpr MetricKey kStyleFigureKeys[] = {
     {"vlBreak", &ResultRecord::vlBreak},
     {"vlContinue", &ResultRecord::vlContinue},
     {"vlDynamickePremenne", &ResultRecord::vlDynamickePremenne},
@@ -65,7 +64,8 @@ bool LoadResult(Database& db, const std::string& task, const std::string& studen
         ok = ok && reader.ReadInt(key, result.*field);
     }
     if (ok) {
-        for (const auto& [key, field] : kOptionalKeys) {
+        reader.ReadInt("StylHotovo", result.StylHotovo);
+        for (const auto& [key, field] : kStyleFigureKeys) {
             reader.ReadInt(key, result.*field);
         }
     }
@@ -77,6 +77,14 @@ bool SaveResult(Database& db, const ResultRecord& result) {
     RecordChanges changes;
     changes.WriteString("mod", result.mod);
     for (const auto& [key, field] : kSavedIntegers) {
+        changes.WriteInt(key, result.*field);
+    }
+    return db.Report(ResultSection(db, result).Apply(changes));
+}
+
+bool SaveStyleFigures(Database& db, const ResultRecord& result) {
+    RecordChanges changes;
+    for (const auto& [key, field] : kStyleFigureKeys) {
         changes.WriteInt(key, result.*field);
     }
     return db.Report(ResultSection(db, result).Apply(changes));

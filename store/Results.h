@@ -47,6 +47,8 @@ bool CreateResult(Database& db, const std::string& task, const std::string& stud
 bool LoadResult(Database& db, const std::string& task, const std::string& studentId, ResultRecord& out);
 // Writes mod, ver, pts, whend, whenm, wheny, late in one rewrite. Sets lastOk.
 bool SaveResult(Database& db, const ResultRecord& result);
+// Writes the eleven style figures (the vl… fields) in one rewrite. Sets lastOk.
+bool SaveStyleFigures(Database& db, const ResultRecord& result);
 // Do not set lastOk.
 bool SavePoints(Database& db, const std::string& studentId, const std::string& task,
                 const std::string& points);

@@ -16,7 +16,8 @@ using testing::Crlf;
 
 TEST(StyleMetrics, SmallFunctionGivesItsFigures) {
     const auto analysis = SourceAnalysis::OfText(Crlf("int main()\n{\n  return 0;\n}\n"));
-    const StyleFigures figures = ComputeStyleFigures(analysis);
+    ResultRecord figures;
+    ComputeStyleFigures(analysis, figures);
     EXPECT_EQ(figures.vlPocetRiadkov, 5);
     EXPECT_EQ(figures.vlDlzka, 31);
     EXPECT_EQ(figures.vlMaxDlzkaFunkcie, 2);
