@@ -93,6 +93,7 @@ ProfileDocument::ProfileDocument(std::string bytes) : bytes_(std::move(bytes)) {
 
 void ProfileDocument::IndexLines() {
     lines_.clear();
+    sectionLines_.clear();
     lines_.reserve(static_cast<std::size_t>(std::count(bytes_.begin(), bytes_.end(), '\n')) + 1);
     const std::string_view all(bytes_);
     std::size_t begin = 0;
@@ -117,6 +118,9 @@ void ProfileDocument::IndexLines() {
             line.nameBegin = static_cast<std::size_t>(name->data() - all.data());
             line.nameLength = name->size();
         }
+        if (line.kind == Kind::Section) {
+            sectionLines_.push_back(lines_.size());
+        }
         lines_.push_back(line);
         begin += line.length + line.ending;
     }
@@ -132,25 +136,24 @@ std::string_view ProfileDocument::Name(std::size_t line) const {
 
 std::optional<std::size_t> ProfileDocument::FindSection(std::string_view section, std::size_t from) const {
     const std::string_view wanted = Trim(section);
-    for (std::size_t i = from; i < lines_.size(); ++i) {
-        if (lines_[i].kind == Kind::Section && EqualsIgnoringCase(Name(i), wanted)) {
-            return i;
+    for (auto i = std::lower_bound(sectionLines_.begin(), sectionLines_.end(), from);
+         i != sectionLines_.end(); ++i) {
+        if (EqualsIgnoringCase(Name(*i), wanted)) {
+            return *i;
         }
     }
     return std::nullopt;
 }
 
 std::size_t ProfileDocument::SectionEnd(std::size_t header) const {
-    std::size_t i = header + 1;
-    while (i < lines_.size() && lines_[i].kind != Kind::Section) {
-        ++i;
-    }
-    return i;
+    const auto next = std::upper_bound(sectionLines_.begin(), sectionLines_.end(), header);
+    return next == sectionLines_.end() ? lines_.size() : *next;
 }
 
 std::optional<std::size_t> ProfileDocument::FindEntry(std::size_t header, std::string_view key) const {
     const std::string_view wanted = Trim(key);
-    for (std::size_t i = header + 1; i < lines_.size() && lines_[i].kind != Kind::Section; ++i) {
+    const std::size_t end = SectionEnd(header);
+    for (std::size_t i = header + 1; i < end; ++i) {
         if (lines_[i].kind == Kind::Entry && EqualsIgnoringCase(Name(i), wanted)) {
             return i;
         }

@@ -62,6 +62,7 @@ private:
     };
     std::string bytes_;
     std::vector<Line> lines_;
+    std::vector<std::size_t> sectionLines_; // the section lines, ascending, so lookups skip the entries
 
     void IndexLines();
     std::string_view Text(std::size_t line) const;
