@@ -1,14 +1,13 @@
 #include "mail/MailArchive.h"
 
 #include "mail/MailMessage.h"
+#include "platform/Cp1250.h"
 #include "platform/FileOps.h"
 
-#include <cerrno>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <ctime>
-#include <fcntl.h>
 #include <unistd.h>
 
 namespace tarvel {
@@ -25,22 +24,6 @@ std::uint64_t Fnv1a(std::string_view bytes) {
         hash *= 1099511628211ull;
     }
     return hash;
-}
-
-char Lower(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix) {
-    if (text.size() < prefix.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < prefix.size(); ++i) {
-        if (Lower(text[i]) != Lower(prefix[i])) {
-            return false;
-        }
-    }
-    return true;
 }
 
 std::string_view Trimmed(std::string_view text) {
@@ -70,22 +53,12 @@ std::string MessageIdOf(std::string_view message) {
         if (inside) {
             break;
         }
-        if (StartsWithIgnoringCase(line, "message-id:")) {
+        if (EqualsIgnoringCase(line.substr(0, 11), "message-id:")) {
             inside = true;
             value = Trimmed(line.substr(11));
         }
     }
     return value;
-}
-
-bool SyncDirectory(const std::string& dir) {
-    const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) {
-        return false;
-    }
-    const bool synced = ::fsync(fd) == 0;
-    ::close(fd);
-    return synced;
 }
 
 // The rename is durable once both directories have reached the disk.
