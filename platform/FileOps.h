@@ -34,6 +34,18 @@ bool MakeOneDirectory(const std::string& path);
 bool MakeDirectories(const std::string& path);
 bool RemoveTree(const std::string& path);
 
+// One version of a file. Every rewrite renames a new file into place and any change in place moves the
+// modification time, so an equal stamp means the same content.
+struct FileStamp {
+    unsigned long long device = 0;
+    unsigned long long inode = 0;
+    long long size = 0;
+    long long modifiedSeconds = 0;
+    long long modifiedNanoseconds = 0;
+    bool operator==(const FileStamp&) const = default;
+};
+std::optional<FileStamp> StampOf(const std::string& path);
+
 bool IsDirectory(const std::string& path);
 bool IsRegularFile(const std::string& path);
 

@@ -1,5 +1,6 @@
 #include "store/Database.h"
 
+#include "platform/Cp1250.h"
 #include "platform/FileOps.h"
 #include "platform/Profile.h"
 #include "shell/Config.h"
@@ -35,7 +36,12 @@ bool Database::LoadPath() {
 void Database::UsePath(std::string path) {
     std::lock_guard lock(mutex_);
     path_ = std::move(path);
-    teachers_.stale = students_.stale = taskTypes_.stale = true;
+    for (CachedList* cache : {&teachers_, &students_, &taskTypes_}) {
+        cache->stale = true;
+        cache->stamp.reset();
+    }
+    studentIndexStamp_.reset();
+    studentIndex_.reset();
 }
 
 std::string Database::Path() {
@@ -85,10 +91,17 @@ void Database::MarkTaskTypesStale() {
     taskTypes_.stale = true;
 }
 
-bool Database::Listing(CachedList& cache, bool (Database::*read)(std::vector<std::string>&) const,
+bool Database::Listing(CachedList& cache, const char* file, bool (Database::*read)(std::vector<std::string>&),
                        std::vector<std::string>& out) {
+    // The stamp is taken before the read: a change in between leaves an older stamp, which only costs a
+    // re-read.
+    std::optional<FileStamp> stamp;
     {
         std::lock_guard lock(mutex_);
+        if (cache.stale) {
+            stamp = StampOf(JoinPath(path_, file));
+            cache.stale = !stamp || stamp != cache.stamp;
+        }
         if (!cache.stale) {
             out = cache.items;
             return Report(true);
@@ -100,12 +113,39 @@ bool Database::Listing(CachedList& cache, bool (Database::*read)(std::vector<std
     }
     std::lock_guard lock(mutex_);
     cache.items = items;
+    cache.stamp = stamp;
     cache.stale = false;
     out = std::move(items);
     return Report(true);
 }
 
-bool Database::ReadTeacherIds(std::vector<std::string>& out) const {
+bool Database::ReadStudentIndex(std::shared_ptr<const StudentIndex>& out) {
+    const std::string file = AbsolutePath(kStudentsFile);
+    const auto stamp = StampOf(file);
+    {
+        std::lock_guard lock(mutex_);
+        if (stamp && stamp == studentIndexStamp_ && studentIndex_) {
+            out = studentIndex_;
+            return true;
+        }
+    }
+    ProfileDocument document;
+    if (!stamp || !LoadProfile(file, document)) {
+        return false;
+    }
+    auto index = std::make_shared<StudentIndex>();
+    index->entries = document.Entries(kStudentIndexSection);
+    for (const auto& [unid, studentId] : index->entries) {
+        index->studentIdOf.emplace(UpperCaseCp1250(unid), studentId);
+    }
+    std::lock_guard lock(mutex_);
+    studentIndexStamp_ = stamp;
+    studentIndex_ = index;
+    out = std::move(index);
+    return true;
+}
+
+bool Database::ReadTeacherIds(std::vector<std::string>& out) {
     ProfileDocument document;
     if (!LoadExisting(AbsolutePath(kTeachersFile), document)) {
         return false;
@@ -119,16 +159,18 @@ bool Database::ReadTeacherIds(std::vector<std::string>& out) const {
     return !names.empty();
 }
 
-bool Database::ReadStudentKeys(std::vector<std::string>& out) const {
-    ProfileDocument document;
-    if (!LoadExisting(AbsolutePath(kStudentsFile), document)) {
+bool Database::ReadStudentKeys(std::vector<std::string>& out) {
+    std::shared_ptr<const StudentIndex> index;
+    if (!ReadStudentIndex(index)) {
         return false;
     }
-    out = document.Keys(kStudentIndexSection);
+    for (const auto& [unid, studentId] : index->entries) {
+        out.push_back(unid);
+    }
     return !out.empty();
 }
 
-bool Database::ReadTaskTypes(std::vector<std::string>& out) const {
+bool Database::ReadTaskTypes(std::vector<std::string>& out) {
     ProfileDocument document;
     if (!LoadExisting(AbsolutePath(kTasksFile), document)) {
         return false;
@@ -143,15 +185,15 @@ bool Database::ReadTaskTypes(std::vector<std::string>& out) const {
 }
 
 bool Database::TeacherIds(std::vector<std::string>& out) {
-    return Listing(teachers_, &Database::ReadTeacherIds, out);
+    return Listing(teachers_, kTeachersFile, &Database::ReadTeacherIds, out);
 }
 
 bool Database::StudentKeys(std::vector<std::string>& out) {
-    return Listing(students_, &Database::ReadStudentKeys, out);
+    return Listing(students_, kStudentsFile, &Database::ReadStudentKeys, out);
 }
 
 bool Database::TaskTypes(std::vector<std::string>& out) {
-    return Listing(taskTypes_, &Database::ReadTaskTypes, out);
+    return Listing(taskTypes_, kTasksFile, &Database::ReadTaskTypes, out);
 }
 
 } // namespace tarvel

@@ -2,12 +2,25 @@
 // The one store object of the current database directory. Shared by the GUI thread and the receiving daemon:
 // every member is safe to call from both.
 
+#include "platform/FileOps.h"
+
 #include <atomic>
+#include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace tarvel {
+
+// The student index section "s" of students.dat as read at one moment: entries in file order, and the student
+// id of each UNI ID by its upper-case form (UNI IDs are looked up ignoring letter case).
+struct StudentIndex {
+    std::vector<std::pair<std::string, std::string>> entries;
+    std::unordered_map<std::string, std::string> studentIdOf;
+};
 
 class Database {
 public:
@@ -40,6 +53,10 @@ public:
     bool StudentKeys(std::vector<std::string>& out);
     bool TaskTypes(std::vector<std::string>& out);
 
+    // The student index, read again only when students.dat has changed since the last read; false (out
+    // unchanged) when the file cannot be read. Does not set lastOk.
+    bool ReadStudentIndex(std::shared_ptr<const StudentIndex>& out);
+
     // The result of the last store operation of this process.
     std::atomic<bool> lastOk{false};
 
@@ -47,16 +64,17 @@ public:
     bool Report(bool ok);
 
 private:
+    // A listing kept until marked stale; a stale one is read again only when its file has changed.
     struct CachedList {
         bool stale = true;
-        bool ok = false;
+        std::optional<FileStamp> stamp;
         std::vector<std::string> items;
     };
-    bool Listing(CachedList& cache, bool (Database::*read)(std::vector<std::string>&) const,
+    bool Listing(CachedList& cache, const char* file, bool (Database::*read)(std::vector<std::string>&),
                  std::vector<std::string>& out);
-    bool ReadTeacherIds(std::vector<std::string>& out) const;
-    bool ReadStudentKeys(std::vector<std::string>& out) const;
-    bool ReadTaskTypes(std::vector<std::string>& out) const;
+    bool ReadTeacherIds(std::vector<std::string>& out);
+    bool ReadStudentKeys(std::vector<std::string>& out);
+    bool ReadTaskTypes(std::vector<std::string>& out);
 
     std::string configPath_;
     mutable std::mutex mutex_;
@@ -64,6 +82,8 @@ private:
     CachedList teachers_;
     CachedList students_;
     CachedList taskTypes_;
+    std::optional<FileStamp> studentIndexStamp_;
+    std::shared_ptr<const StudentIndex> studentIndex_;
 };
 
 } // namespace tarvel

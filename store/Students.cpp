@@ -121,13 +121,12 @@ bool DeleteStudent(Database& db, const std::string& unid) {
 }
 
 bool StudentsOfTeacher(Database& db, const std::string& teacherId, std::vector<std::string>& unids) {
-    SectionReader index;
-    if (!IndexSection(db).Load(index)) {
+    std::shared_ptr<const StudentIndex> index;
+    if (!db.ReadStudentIndex(index)) {
         return db.Report(false);
     }
-    const auto entries = index.document.Entries(kStudentIndexSection);
     std::vector<std::string> found;
-    for (const auto& [unid, studentId] : entries) {
+    for (const auto& [unid, studentId] : index->entries) {
         StudentRecord student;
         if (studentId.empty() || studentId == kStringSentinel || !ReadStudent(db, studentId, student)) {
             return db.Report(false);
@@ -137,7 +136,7 @@ bool StudentsOfTeacher(Database& db, const std::string& teacherId, std::vector<s
         }
     }
     unids = std::move(found);
-    return db.Report(!entries.empty());
+    return db.Report(!index->entries.empty());
 }
 
 } // namespace tarvel

@@ -7,7 +7,6 @@
 #include "platform/Cp1250.h"
 
 #include <algorithm>
-#include <unordered_map>
 
 namespace tarvel {
 namespace {
@@ -152,28 +151,16 @@ bool AcceptedStudents(const VariantSet& set, const std::string& variant,
                       std::vector<std::string>& studentIds) {
     Database& db = *set.db;
     std::vector<std::string> unids;
-    SectionReader index;
-    if (!AcceptedSection(set, variant).Keys(unids) ||
-        !RecordSection{&db, kStudentsFile, kStudentIndexSection}.Load(index)) {
+    std::shared_ptr<const StudentIndex> index;
+    if (!AcceptedSection(set, variant).Keys(unids) || !db.ReadStudentIndex(index)) {
         return db.Report(false);
     }
-    // One pass over the index fills the places of the accepted UNI IDs; a UNI ID no longer in the index (a
-    // deleted student) is left out instead of failing the whole list.
-    std::unordered_map<std::string, std::size_t> placeOf;
-    for (std::size_t i = 0; i < unids.size(); ++i) {
-        placeOf.emplace(UpperCaseCp1250(unids[i]), i);
-    }
-    std::vector<std::string> byPlace(unids.size());
-    for (auto& [unid, studentId] : index.document.Entries(kStudentIndexSection)) {
-        const auto place = placeOf.find(UpperCaseCp1250(unid));
-        if (place != placeOf.end() && studentId != kStringSentinel) {
-            byPlace[place->second] = std::move(studentId);
-        }
-    }
+    // A UNI ID no longer in the index (a deleted student) is left out instead of failing the whole list.
     std::vector<std::string> found;
-    for (auto& studentId : byPlace) {
-        if (!studentId.empty()) {
-            found.push_back(std::move(studentId));
+    for (const auto& unid : unids) {
+        const auto entry = index->studentIdOf.find(UpperCaseCp1250(unid));
+        if (entry != index->studentIdOf.end() && !entry->second.empty() && entry->second != kStringSentinel) {
+            found.push_back(entry->second);
         }
     }
     studentIds = std::move(found);

@@ -77,6 +77,22 @@ TEST_F(PeopleTest, TeacherListingIsCachedUntilStale) {
     EXPECT_FALSE(db.TeacherIds(ids));
 }
 
+TEST_F(PeopleTest, StaleListingsSeeEveryChangeOfTheirFile) {
+    SetFile("students.dat", "[id]\r\nid=9\r\n[s]\r\n10001=1\r\n");
+    std::vector<std::string> keys;
+    ASSERT_TRUE(db.StudentKeys(keys));
+    // Edited in place by another program, to the same size.
+    SetFile("students.dat", "[id]\r\nid=9\r\n[s]\r\n10002=1\r\n");
+    db.MarkStudentsStale();
+    ASSERT_TRUE(db.StudentKeys(keys));
+    EXPECT_EQ(keys, std::vector<std::string>{"10002"});
+    std::string studentId;
+    EXPECT_FALSE(StudentIdOf(db, "10001", studentId));
+    std::filesystem::remove(dir / "db/students.dat");
+    db.MarkStudentsStale();
+    EXPECT_FALSE(db.StudentKeys(keys));
+}
+
 TEST_F(PeopleTest, StudentFilesByteForByte) {
     StudentRecord student;
     ASSERT_TRUE(AddStudent(db, "12345", "Eva", "Kováčová", "eva@uni.sk", "1", "5", student));
