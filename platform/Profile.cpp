@@ -361,6 +361,59 @@ std::vector<std::pair<std::string, std::string>> ProfileDocument::Entries(std::s
     return entries;
 }
 
+ProfileSection::ProfileSection(std::string bytes, std::string_view section) : bytes_(std::move(bytes)) {
+    const std::string_view all(bytes_);
+    const std::string_view wanted = Trim(section);
+    std::size_t begin = 0;
+    while (begin < all.size()) {
+        std::size_t end = all.find('\n', begin);
+        const std::size_t next = end == all.npos ? all.size() : end + 1;
+        end = end == all.npos ? all.size() : end;
+        if (end > begin && all[end - 1] == '\r' && end < all.size()) {
+            --end;
+        }
+        const std::string_view text = all.substr(begin, end - begin);
+        if (const auto name = SectionNameOf(text)) {
+            if (found_) {
+                break;
+            }
+            found_ = EqualsIgnoringCase(*name, wanted);
+        } else if (found_) {
+            const auto key = KeyOf(text);
+            if (key && !key->empty()) {
+                entries_.push_back(
+                    {static_cast<std::size_t>(key->data() - all.data()), key->size(), begin, text.size()});
+            }
+        }
+        begin = next;
+    }
+}
+
+std::string_view ProfileSection::Key(const Entry& entry) const {
+    return std::string_view(bytes_).substr(entry.keyBegin, entry.keyLength);
+}
+
+std::optional<std::string> ProfileSection::Get(std::string_view key) const {
+    const std::string_view wanted = Trim(key);
+    for (const Entry& entry : entries_) {
+        if (EqualsIgnoringCase(Key(entry), wanted)) {
+            return std::string(ValueOf(std::string_view(bytes_).substr(entry.lineBegin, entry.lineLength)));
+        }
+    }
+    return std::nullopt;
+}
+
+std::vector<std::string> ProfileSection::Keys() const {
+    std::vector<std::string> keys;
+    SeenNames seen(entries_.size());
+    for (const Entry& entry : entries_) {
+        if (seen.Insert(Key(entry))) {
+            keys.emplace_back(Key(entry));
+        }
+    }
+    return keys;
+}
+
 int ParseProfileInt(std::string_view value) {
     value = Trim(value);
     bool negative = false;
@@ -434,6 +487,18 @@ bool LoadProfile(const std::string& path, ProfileDocument& out) {
         bytes.clear();
     }
     out = ProfileDocument(std::move(bytes));
+    return true;
+}
+
+bool LoadProfileSection(const std::string& path, std::string_view section, ProfileSection& out) {
+    std::string bytes;
+    if (!ReadWholeFile(path, bytes, kMaxProfileBytes)) {
+        if (errno != ENOENT) {
+            return false;
+        }
+        bytes.clear();
+    }
+    out = ProfileSection(std::move(bytes), section);
     return true;
 }
 

@@ -78,6 +78,33 @@ private:
     void EndLastLine();
 };
 
+// The first copy of one section of a profile file, parsed without indexing the rest of the file: for reads of
+// many keys of one section (a student's personal data, one result). Reads follow ProfileDocument's rules.
+class ProfileSection {
+public:
+    ProfileSection() = default;
+    ProfileSection(std::string bytes, std::string_view section);
+
+    bool Found() const { return found_; }
+    bool HasEntries() const { return !entries_.empty(); }
+    std::optional<std::string> Get(std::string_view key) const;
+    // Keys in file order, each once.
+    std::vector<std::string> Keys() const;
+
+private:
+    struct Entry {
+        std::size_t keyBegin;
+        std::size_t keyLength;
+        std::size_t lineBegin;
+        std::size_t lineLength;
+    };
+    std::string bytes_;
+    bool found_ = false;
+    std::vector<Entry> entries_;
+
+    std::string_view Key(const Entry& entry) const;
+};
+
 bool IsValidSectionName(std::string_view section);
 bool IsValidKey(std::string_view key);
 bool IsValidValue(std::string_view value);
@@ -93,6 +120,9 @@ bool DecodeByteBlock(std::string_view text, std::span<std::uint8_t> out);
 
 // Reads the file; a missing file gives an empty document and true, an unreadable one false.
 bool LoadProfile(const std::string& path, ProfileDocument& out);
+
+// Reads one section of the file; a missing file gives a section that is not found, and true.
+bool LoadProfileSection(const std::string& path, std::string_view section, ProfileSection& out);
 
 // Reads without locking: a rewrite replaces the file by rename, so a reader sees the old or the new file
 // whole.

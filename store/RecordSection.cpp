@@ -2,46 +2,13 @@
 
 #include "platform/FileOps.h"
 
+#include <algorithm>
 #include <unordered_map>
 
 namespace tarvel {
 namespace {
 
 constexpr std::size_t kMaxStringBytes = 999;
-
-bool ReadStringFrom(const ProfileDocument& document, const std::string& section, const std::string& key,
-                    std::string& out) {
-    auto value = document.Get(section, key);
-    if (!value) {
-        return false;
-    }
-    value->resize(std::min(value->size(), kMaxStringBytes));
-    if (*value == kStringSentinel) {
-        return false;
-    }
-    out = std::move(*value);
-    return true;
-}
-
-bool ReadIntFrom(const ProfileDocument& document, const std::string& section, const std::string& key,
-                 int& out) {
-    const auto value = document.Get(section, key);
-    if (!value) {
-        return false;
-    }
-    const int number = ParseProfileInt(*value);
-    if (number == kIntSentinel) {
-        return false;
-    }
-    out = number;
-    return true;
-}
-
-bool ReadBytesFrom(const ProfileDocument& document, const std::string& section, const std::string& key,
-                   std::span<std::uint8_t> out) {
-    const auto value = document.Get(section, key);
-    return value && DecodeByteBlock(*value, out);
-}
 
 } // namespace
 
@@ -76,20 +43,38 @@ bool RecordChanges::ApplyTo(ProfileDocument& document, std::string_view section)
 }
 
 bool SectionReader::ReadString(const std::string& key, std::string& out) const {
-    return ReadStringFrom(document, section, key, out);
+    auto value = section.Get(key);
+    if (!value) {
+        return false;
+    }
+    value->resize(std::min(value->size(), kMaxStringBytes));
+    if (*value == kStringSentinel) {
+        return false;
+    }
+    out = std::move(*value);
+    return true;
 }
 
 bool SectionReader::ReadInt(const std::string& key, int& out) const {
-    return ReadIntFrom(document, section, key, out);
+    const auto value = section.Get(key);
+    if (!value) {
+        return false;
+    }
+    const int number = ParseProfileInt(*value);
+    if (number == kIntSentinel) {
+        return false;
+    }
+    out = number;
+    return true;
 }
 
 bool SectionReader::ReadBytes(const std::string& key, std::span<std::uint8_t> out) const {
-    return ReadBytesFrom(document, section, key, out);
+    const auto value = section.Get(key);
+    return value && DecodeByteBlock(*value, out);
 }
 
 bool RecordSection::Load(SectionReader& out) const {
-    out.section = section;
-    return LoadProfile(FilePath(), out.document);
+    return LoadProfileSection(FilePath(), section, out.section);
 }
 
 bool RecordSection::ReadString(const std::string& key, std::string& out) const {
@@ -134,12 +119,12 @@ bool RecordSection::DeleteKey(const std::string& key) const {
 
 bool RecordSection::Exists() const {
     SectionReader reader;
-    return Load(reader) && reader.document.HasSection(section);
+    return Load(reader) && reader.section.Found();
 }
 
 bool RecordSection::HasEntries() const {
     SectionReader reader;
-    return Load(reader) && reader.document.SectionHasEntries(section);
+    return Load(reader) && reader.section.HasEntries();
 }
 
 bool RecordSection::Keys(std::vector<std::string>& out) const {
@@ -147,7 +132,7 @@ bool RecordSection::Keys(std::vector<std::string>& out) const {
     if (!Load(reader)) {
         return false;
     }
-    out = reader.document.Keys(section);
+    out = reader.section.Keys();
     return true;
 }
 

@@ -40,8 +40,7 @@ private:
 
 // Typed reads from one section of a file read once, for operations that read many keys.
 struct SectionReader {
-    ProfileDocument document;
-    std::string section;
+    ProfileSection section;
 
     bool ReadString(const std::string& key, std::string& out) const;
     bool ReadInt(const std::string& key, int& out) const;
