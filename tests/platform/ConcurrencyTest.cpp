@@ -15,7 +15,7 @@ namespace {
 
 using testing::TempDir;
 
-constexpr int kWritesPerWriter = 1000;
+constexpr int kWritesPerWriter = 2000;
 
 // Writes keys "<prefix>0".."<prefix>9" round-robin, each with the running count as its value.
 void WriteOwnKeys(const std::string& file, const std::string& lock, const std::string& prefix) {
