@@ -284,9 +284,10 @@ INSTANTIATE_TEST_SUITE_P(
                                           .Compressed("main.c", ZeroBomb(1024, crc), crc, 1000));
                    },
                    "zip archive"},
-        FailedCase{"IdentityMissing",
-                   [](auto&, auto&) { return WithZip(ZipBuilder().File("main.c", std::string(kSumProgram))); },
-                   "identity.dat missing"},
+        FailedCase{
+            "IdentityMissing",
+            [](auto&, auto&) { return WithZip(ZipBuilder().File("main.c", std::string(kSumProgram))); },
+            "identity.dat missing"},
         FailedCase{"IdentityOnlyInADirectory",
                    [](const StudentRecord& jan, auto&) {
                        return WithZip(ZipBuilder()

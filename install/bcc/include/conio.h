@@ -9,8 +9,22 @@
 #include <stdio.h>
 
 enum COLORS {
-    BLACK, BLUE, GREEN, CYAN, RED, MAGENTA, BROWN, LIGHTGRAY,
-    DARKGRAY, LIGHTBLUE, LIGHTGREEN, LIGHTCYAN, LIGHTRED, LIGHTMAGENTA, YELLOW, WHITE
+    BLACK,
+    BLUE,
+    GREEN,
+    CYAN,
+    RED,
+    MAGENTA,
+    BROWN,
+    LIGHTGRAY,
+    DARKGRAY,
+    LIGHTBLUE,
+    LIGHTGREEN,
+    LIGHTCYAN,
+    LIGHTRED,
+    LIGHTMAGENTA,
+    YELLOW,
+    WHITE
 };
 #define BLINK 128
 
@@ -40,11 +54,11 @@ static inline int putch(int c) {
     return putchar(c);
 }
 
-static inline int cputs(const char *text) {
+static inline int cputs(const char* text) {
     return fputs(text, stdout);
 }
 
-static inline int cprintf(const char *format, ...) {
+static inline int cprintf(const char* format, ...) {
     va_list arguments;
     int count;
     va_start(arguments, format);
