@@ -270,24 +270,6 @@ bool ProfileDocument::ClearSection(std::string_view section) {
     return true;
 }
 
-bool ProfileDocument::HasSection(std::string_view section) const {
-    return FindSection(section).has_value();
-}
-
-bool ProfileDocument::SectionHasEntries(std::string_view section) const {
-    const auto header = FindSection(section);
-    if (!header) {
-        return false;
-    }
-    const std::size_t end = SectionEnd(*header);
-    for (std::size_t i = *header + 1; i < end; ++i) {
-        if (lines_[i].kind == Kind::Entry && lines_[i].nameLength > 0) {
-            return true;
-        }
-    }
-    return false;
-}
-
 namespace {
 
 // Remembers names already listed, ignoring letter case: an open-addressing table of views into the document,

@@ -35,9 +35,6 @@ public:
     // Leaves the section present and without lines (appending it when missing). False for a refused name.
     bool ClearSection(std::string_view section);
 
-    bool HasSection(std::string_view section) const;
-    // True when the first copy of the section holds at least one entry.
-    bool SectionHasEntries(std::string_view section) const;
     // Section names in file order, each once.
     std::vector<std::string> SectionNames() const;
     // Keys of the first copy of the section in file order, each once; empty when the section is missing.

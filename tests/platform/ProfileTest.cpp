@@ -1,9 +1,11 @@
 #include "platform/Profile.h"
+#include "platform/Cp1250.h"
 
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 
 namespace tarvel {
@@ -82,6 +84,31 @@ TEST(ProfileRead, LfOnlyAndMissingFinalLineEnd) {
     EXPECT_EQ(Get("[s]\r\nk=v\r", "s", "k"), "v");
 }
 
+TEST(ProfileRead, OneSectionReadsAsTheWholeDocumentReadsIt) {
+    const std::string files[] = {
+        "intro=1\r\n[s]\r\n k = v \r\nk=second\r\n;c='q'\r\n[t]\r\nk=t\r\n[S]\r\nlate=1\r\n",
+        "[s]\nk=lf only\nx\n[t]\nk=2",
+        "[t]\r\nk=1\r\n[s]\r\nk=last section without line end\r",
+        "[\xC1]\r\n\xE1=\"quoted\"\r\n",
+        "",
+    };
+    for (const auto& file : files) {
+        const ProfileDocument document(file);
+        for (const char* section : {"s", "S", "t", "\xE1", "missing"}) {
+            const ProfileSection one(file, section);
+            const auto names = document.SectionNames();
+            EXPECT_EQ(one.Found(),
+                      std::any_of(names.begin(), names.end(),
+                                  [&](const std::string& name) { return EqualsIgnoringCase(name, section); }))
+                << file << " [" << section << "]";
+            EXPECT_EQ(one.Keys(), document.Keys(section)) << file << " [" << section << "]";
+            for (const char* key : {"k", "K", ";c", "late", "\xC1", "intro", "x"}) {
+                EXPECT_EQ(one.Get(key), document.Get(section, key)) << file << " [" << section << "] " << key;
+            }
+        }
+    }
+}
+
 TEST(ProfileInt, WindowsIntegerReading) {
     const struct {
         const char* text;
@@ -146,8 +173,9 @@ TEST(ProfileWrite, ClearSectionEmptiesOrCreates) {
     ProfileDocument document("[1]\r\npoints=5\r\n[_1]\r\na=\r\nb=\r\n[2]\r\npoints=3\r\n");
     ASSERT_TRUE(document.ClearSection("_1"));
     EXPECT_EQ(document.Bytes(), "[1]\r\npoints=5\r\n[_1]\r\n[2]\r\npoints=3\r\n");
-    EXPECT_FALSE(document.SectionHasEntries("_1"));
-    EXPECT_TRUE(document.HasSection("_1"));
+    const ProfileSection cleared(document.Bytes(), "_1");
+    EXPECT_TRUE(cleared.Found());
+    EXPECT_FALSE(cleared.HasEntries());
     ASSERT_TRUE(document.ClearSection("_3"));
     EXPECT_EQ(document.Bytes(), "[1]\r\npoints=5\r\n[_1]\r\n[2]\r\npoints=3\r\n[_3]\r\n");
 }
