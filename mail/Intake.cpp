@@ -97,6 +97,8 @@ bool RenderSources(const IntakeContext& context, const std::string& sourceDir) {
     request.arguments = {"bash", JoinPath(bin, "vexil.sh"), bin};
     request.workingDirectory = sourceDir;
     request.timeLimit = kRenderTimeLimit;
+    // The pages go beside the sources; the renderer reads a student's files and writes nowhere else.
+    request.writableDirectories = {sourceDir};
     return context.launcher(request).outcome != ChildOutcome::NotStarted;
 }
 

@@ -1,5 +1,7 @@
 #include "platform/ChildProcess.h"
 
+#include "platform/WriteConfinement.h"
+
 #include <cerrno>
 #include <csignal>
 #include <cstring>
@@ -39,6 +41,7 @@ struct LaunchPlan {
     bool changeUser = false;
     uid_t uid = 0;
     gid_t gid = 0;
+    int rulesetFd = -1; // the write confinement, when the child gets one
 };
 
 // What the supervisor tells the caller through its pipe.
@@ -51,7 +54,8 @@ struct Report {
 // Descriptors of the supervisor after it has arranged them; the program inherits 0-2 only.
 constexpr int kReportFd = 3;
 constexpr int kProgramFd = 4;
-constexpr int kFirstFreeFd = 5;
+constexpr int kRulesetFd = 5;
+constexpr int kFirstFreeFd = 6;
 constexpr int kScratchFdBase = 10;
 
 class FileDescriptor {
@@ -167,6 +171,9 @@ void SetLimit(int resource, rlim_t value) {
         // A setuid program started by a student's program must not gain what the student does not have.
         prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0);
     }
+    if (plan.rulesetFd >= 0 && !ConfineWrites(kRulesetFd)) {
+        FailStart(statusFd);
+    }
     if (plan.changeUser) {
         if (setgroups(0, nullptr) != 0 || setgid(plan.gid) != 0 || setuid(plan.uid) != 0) {
             FailStart(statusFd);
@@ -270,6 +277,7 @@ void ArrangeDescriptors(const LaunchPlan& plan, int reportFd) {
     int error = fcntl(plan.errorFd, F_DUPFD, kScratchFdBase);
     int report = fcntl(reportFd, F_DUPFD, kScratchFdBase);
     int program = plan.programFd >= 0 ? fcntl(plan.programFd, F_DUPFD, kScratchFdBase) : -1;
+    int ruleset = plan.rulesetFd >= 0 ? fcntl(plan.rulesetFd, F_DUPFD, kScratchFdBase) : -1;
     dup2(input, 0);
     dup2(output, 1);
     dup2(error, 2);
@@ -280,6 +288,12 @@ void ArrangeDescriptors(const LaunchPlan& plan, int reportFd) {
         fcntl(kProgramFd, F_SETFD, FD_CLOEXEC);
     } else {
         close(kProgramFd);
+    }
+    if (ruleset >= 0) {
+        dup2(ruleset, kRulesetFd);
+        fcntl(kRulesetFd, F_SETFD, FD_CLOEXEC);
+    } else {
+        close(kRulesetFd);
     }
     CloseFrom(kFirstFreeFd);
 }
@@ -387,14 +401,21 @@ std::string CurrentPath() {
 }
 
 // The parent's environment with PATH given the prefix.
-std::vector<std::string> ChildEnvironment(const std::string& childPath) {
+// The parent's environment with the child's PATH and, when given, its TMPDIR.
+std::vector<std::string> ChildEnvironment(const std::string& childPath,
+                                          const std::string& temporaryDirectory) {
     std::vector<std::string> environment;
     for (char** entry = environ; *entry != nullptr; ++entry) {
-        if (std::strncmp(*entry, "PATH=", 5) != 0) {
+        const bool replaced = std::strncmp(*entry, "PATH=", 5) == 0 ||
+                              (!temporaryDirectory.empty() && std::strncmp(*entry, "TMPDIR=", 7) == 0);
+        if (!replaced) {
             environment.emplace_back(*entry);
         }
     }
     environment.push_back("PATH=" + childPath);
+    if (!temporaryDirectory.empty()) {
+        environment.push_back("TMPDIR=" + temporaryDirectory);
+    }
     return environment;
 }
 
@@ -496,7 +517,9 @@ ChildResult RunChild(const ChildRequest& request) {
         return Failure(ChildOutcome::NotStarted, ENOENT);
     }
     std::vector<std::string> arguments = request.arguments;
-    std::vector<std::string> environment = ChildEnvironment(childPath);
+    const std::string temporaryDirectory =
+        request.writableDirectories.empty() ? std::string() : request.writableDirectories.front();
+    std::vector<std::string> environment = ChildEnvironment(childPath, temporaryDirectory);
     std::vector<char*> argv = PointersTo(arguments);
     std::vector<char*> envp = PointersTo(environment);
 
@@ -533,6 +556,16 @@ ChildResult RunChild(const ChildRequest& request) {
             plan.programFd = program.get();
         }
         plan.processCap = static_cast<rlim_t>(CountUserThreads(uid) + kConfinedExtraProcesses);
+    }
+
+    FileDescriptor ruleset;
+    if (!request.writableDirectories.empty()) {
+        const int made = MakeWriteConfinement(request.writableDirectories);
+        if (made == kConfinementFailed) {
+            return Failure(ChildOutcome::NotStarted, errno);
+        }
+        ruleset.reset(made >= 0 ? made : -1);
+        plan.rulesetFd = ruleset.get();
     }
 
     int reportPipe[2];

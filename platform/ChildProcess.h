@@ -37,6 +37,9 @@ struct ChildRequest {
     // count plus kConfinedExtraProcesses). A daemon running as root runs the program as the user "nobody",
     // since the process cap does not bind root.
     bool confined = false;
+    // When not empty, the child and everything it starts may change files only beneath these directories
+    // (platform/WriteConfinement.h), and TMPDIR names the first of them.
+    std::vector<std::string> writableDirectories;
 };
 
 enum class ChildOutcome {

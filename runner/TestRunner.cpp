@@ -93,6 +93,8 @@ int TestRunner::Build(const std::string& fileName, int kind) {
     request.outputFile = workDirectory_ + kBuildLogName;
     request.errorToOutput = true;
     request.timeLimit = kBuildTimeLimit;
+    // A student's makefile runs whatever it says: it may change files of its own submission only.
+    request.writableDirectories = {workDirectory_};
     ChildResult result = launcher_(request);
     switch (result.outcome) {
     case ChildOutcome::Exited:
@@ -128,6 +130,7 @@ int TestRunner::RunTest(const std::string& programPath, const TestPair& test) {
     request.outputFile = captureFile_;
     request.timeLimit = kProgramTimeLimit;
     request.confined = true;
+    request.writableDirectories = {programDirectory_};
     ChildResult result = launcher_(request);
     switch (result.outcome) {
     case ChildOutcome::InputNotOpened:

@@ -3,6 +3,7 @@
 
 #include "platform/ChildProcess.h"
 #include "LeftoverProcesses.h"
+#include "platform/WriteConfinement.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -147,6 +148,47 @@ TEST_F(ChildProcessTest, ConfinedProgramGetsItsLimits) {
     ASSERT_EQ(RunChild(request).outcome, ChildOutcome::Exited);
     std::string user = geteuid() == 0 ? "65534" : std::to_string(getuid());
     EXPECT_EQ(Output(), "10\n524288\n65536\n0\n" + user + "\n");
+}
+
+bool KernelConfinesWrites() {
+    const int ruleset = MakeWriteConfinement({});
+    if (ruleset >= 0) {
+        close(ruleset);
+    }
+    return ruleset >= 0;
+}
+
+TEST_F(ChildProcessTest, WritesOnlyBeneathItsWritableDirectories) {
+    if (!KernelConfinesWrites()) {
+        GTEST_SKIP() << "this kernel has no Landlock";
+    }
+    std::filesystem::create_directories(dir / "own");
+    std::filesystem::create_directories(dir / "other");
+    WriteBytes(dir / "other/keep", "kept");
+    for (bool confined : {false, true}) {
+        ChildRequest request =
+            Shell("echo a > inside; mkdir -p sub && echo b > sub/x; echo c > ../other/outside;"
+                  "rm -f ../other/keep; mv inside ../other/moved; echo \"$TMPDIR\"");
+        request.workingDirectory = dir / "own";
+        request.writableDirectories = {dir / "own"};
+        request.confined = confined;
+        ASSERT_EQ(RunChild(request).outcome, ChildOutcome::Exited);
+        EXPECT_EQ(Output(), dir / "own\n");
+        EXPECT_EQ(ReadBytes(dir / "own/inside"), "a\n");
+        EXPECT_EQ(ReadBytes(dir / "own/sub/x"), "b\n");
+        EXPECT_EQ(ReadBytes(dir / "other/keep"), "kept");
+        EXPECT_FALSE(std::filesystem::exists(dir / "other/outside"));
+        EXPECT_FALSE(std::filesystem::exists(dir / "other/moved"));
+    }
+}
+
+TEST_F(ChildProcessTest, MissingWritableDirectoryIsNotStarted) {
+    if (!KernelConfinesWrites()) {
+        GTEST_SKIP() << "this kernel has no Landlock";
+    }
+    ChildRequest request = Shell("true");
+    request.writableDirectories = {dir / "missing"};
+    EXPECT_EQ(RunChild(request).outcome, ChildOutcome::NotStarted);
 }
 
 TEST_F(ChildProcessTest, ConfinedProcessCapIsAboveTheCurrentCount) {

@@ -2,6 +2,7 @@
 // and every result code.
 
 #include "RunnerFixture.h"
+#include "platform/WriteConfinement.h"
 #include "runner/RunResult.h"
 
 #include <gtest/gtest.h>
@@ -9,6 +10,7 @@
 #include <filesystem>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace tarvel {
 namespace {
@@ -54,6 +56,28 @@ TEST_F(TestRunnerTest, MakefileProjectPasses) {
                        "\tbcc -ml -c util.c\n");
     Variant("21\n", "%f 42");
     EXPECT_EQ(Run(), kRunPassed);
+}
+
+TEST_F(TestRunnerTest, StudentsMakefileAndProgramChangeNothingOutsideTheirDirectories) {
+    const int probe = MakeWriteConfinement({});
+    if (probe < 0) {
+        GTEST_SKIP() << "this kernel has no Landlock";
+    }
+    close(probe);
+    WriteBytes(dir / "db/students.dat", "[s]\r\n12345=5\r\n");
+    Submit("main.c", "#include <stdio.h>\n#include <stdlib.h>\n"
+                     "int main(void) { FILE* f = fopen(\"../db/tasks/t1ma.out\", \"w\");\n"
+                     "  if (f) fputs(\"%C anything\", f);\n"
+                     "  remove(\"../db/students.dat\"); puts(\"sum 5\"); return 0; }\n");
+    Submit("prog.mak", "prog.exe: main.c\n"
+                       "\t-rm -f ../../../students.dat\n"
+                       "\t-echo evil > ../../../teachers.dat\n"
+                       "\tbcc.exe -eprog.exe main.c\n");
+    Variant("2 3\r\n", "%Csum %f 5\r\n");
+    EXPECT_EQ(Run(), kRunPassed);
+    EXPECT_EQ(ReadBytes(dir / "db/students.dat"), "[s]\r\n12345=5\r\n");
+    EXPECT_FALSE(std::filesystem::exists(dir / "db/teachers.dat"));
+    EXPECT_EQ(ReadBytes(PatternFile()), "%Csum %f 5\r\n");
 }
 
 TEST_F(TestRunnerTest, MakefileProgramNamedInUpperCasePasses) {
