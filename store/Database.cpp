@@ -42,6 +42,7 @@ void Database::UsePath(std::string path) {
     }
     studentIndexStamp_.reset();
     studentIndex_.reset();
+    sectionKeys_.clear();
 }
 
 std::string Database::Path() {
@@ -142,6 +143,32 @@ bool Database::ReadStudentIndex(std::shared_ptr<const StudentIndex>& out) {
     studentIndexStamp_ = stamp;
     studentIndex_ = index;
     out = std::move(index);
+    return true;
+}
+
+bool Database::ReadSectionKeys(const std::string& relativeFile, const std::string& section,
+                               std::shared_ptr<const std::vector<std::string>>& out) {
+    const std::string file = AbsolutePath(relativeFile);
+    const std::string cacheKey = relativeFile + '\n' + UpperCaseCp1250(section);
+    const auto stamp = StampOf(file);
+    if (stamp) {
+        std::lock_guard lock(mutex_);
+        const auto cached = sectionKeys_.find(cacheKey);
+        if (cached != sectionKeys_.end() && cached->second.stamp == *stamp) {
+            out = cached->second.keys;
+            return true;
+        }
+    }
+    ProfileSection read;
+    if (!LoadProfileSection(file, section, read)) {
+        return false;
+    }
+    auto keys = std::make_shared<const std::vector<std::string>>(read.Keys());
+    if (stamp) {
+        std::lock_guard lock(mutex_);
+        sectionKeys_[cacheKey] = CachedKeys{*stamp, keys};
+    }
+    out = std::move(keys);
     return true;
 }
 

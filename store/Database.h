@@ -57,6 +57,11 @@ public:
     // unchanged) when the file cannot be read. Does not set lastOk.
     bool ReadStudentIndex(std::shared_ptr<const StudentIndex>& out);
 
+    // The keys of a section of a record file (relative path), read again only when the file has changed since
+    // the last read; a missing file gives no keys. False when the file cannot be read. Does not set lastOk.
+    bool ReadSectionKeys(const std::string& relativeFile, const std::string& section,
+                         std::shared_ptr<const std::vector<std::string>>& out);
+
     // The result of the last store operation of this process.
     std::atomic<bool> lastOk{false};
 
@@ -84,6 +89,11 @@ private:
     CachedList taskTypes_;
     std::optional<FileStamp> studentIndexStamp_;
     std::shared_ptr<const StudentIndex> studentIndex_;
+    struct CachedKeys {
+        FileStamp stamp;
+        std::shared_ptr<const std::vector<std::string>> keys;
+    };
+    std::unordered_map<std::string, CachedKeys> sectionKeys_; // by file and upper-case section name
 };
 
 } // namespace tarvel

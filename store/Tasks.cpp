@@ -150,14 +150,15 @@ void DeleteVariant(const VariantSet& set, const std::string& variant) {
 bool AcceptedStudents(const VariantSet& set, const std::string& variant,
                       std::vector<std::string>& studentIds) {
     Database& db = *set.db;
-    std::vector<std::string> unids;
+    std::shared_ptr<const std::vector<std::string>> unids;
     std::shared_ptr<const StudentIndex> index;
-    if (!AcceptedSection(set, variant).Keys(unids) || !db.ReadStudentIndex(index)) {
+    if (!db.ReadSectionKeys(VariantFileName(set, variant, "acc"), kAcceptedSection, unids) ||
+        !db.ReadStudentIndex(index)) {
         return db.Report(false);
     }
     // A UNI ID no longer in the index (a deleted student) is left out instead of failing the whole list.
     std::vector<std::string> found;
-    for (const auto& unid : unids) {
+    for (const auto& unid : *unids) {
         const auto entry = index->studentIdOf.find(UpperCaseCp1250(unid));
         if (entry != index->studentIdOf.end() && !entry->second.empty() && entry->second != kStringSentinel) {
             found.push_back(entry->second);
