@@ -48,6 +48,15 @@ enum class CommentState {
     CharEscape
 };
 
+// The comment stripper's state after byte c inside a string or character constant that `quote` closes: a line
+// end closes it too, a backslash escapes the next byte.
+CommentState AfterQuotedByte(char c, char quote, CommentState inside, CommentState escaped) {
+    if (c == quote || c == kCr) {
+        return CommentState::Code;
+    }
+    return c == '\\' ? escaped : inside;
+}
+
 enum class TokenState { Start, String, StringEscape, Char, CharEscape, Word, Operator };
 
 class Tokenizer {
@@ -245,19 +254,11 @@ std::size_t StripComments(std::string& text) {
             break;
         case CommentState::String:
             put(c);
-            if (c == '"' || c == kCr) {
-                state = CommentState::Code;
-            } else if (c == '\\') {
-                state = CommentState::StringEscape;
-            }
+            state = AfterQuotedByte(c, '"', CommentState::String, CommentState::StringEscape);
             break;
         case CommentState::Char:
             put(c);
-            if (c == '\'' || c == kCr) {
-                state = CommentState::Code;
-            } else if (c == '\\') {
-                state = CommentState::CharEscape;
-            }
+            state = AfterQuotedByte(c, '\'', CommentState::Char, CommentState::CharEscape);
             break;
         case CommentState::StringEscape:
             put(c);

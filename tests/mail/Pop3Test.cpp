@@ -39,13 +39,16 @@ void DeleteAndQuit(FakeSession& session) {
     session.Send("+OK Logging out, messages deleted.\r\n");
 }
 
+// A mailbox holding one message: it is retrieved, deleted and the session ends.
+void ServeOneMessage(FakeSession& session) {
+    LogIn(session);
+    session.ReadLine();
+    session.Send(kRetrieved);
+    DeleteAndQuit(session);
+}
+
 TEST(FetchMail, RetrievesMessageOneThenDeletesIt) {
-    FakeServer server([](FakeSession& session) {
-        LogIn(session);
-        session.ReadLine();
-        session.Send(kRetrieved);
-        DeleteAndQuit(session);
-    });
+    FakeServer server(ServeOneMessage);
     std::string text;
     FetchProgress progress;
     EXPECT_EQ(FetchMail(server.HostSetting(), "zor", "secret", text, MessageKeeper{}, progress, 5s), 1)
@@ -58,12 +61,7 @@ TEST(FetchMail, RetrievesMessageOneThenDeletesIt) {
 }
 
 TEST(FetchMail, LinesOfOneDotAndLeadingDotsArriveIntact) {
-    FakeServer server([](FakeSession& session) {
-        LogIn(session);
-        session.ReadLine();
-        session.Send(kRetrieved);
-        DeleteAndQuit(session);
-    });
+    FakeServer server(ServeOneMessage);
     std::string text;
     ASSERT_EQ(FetchMail(server.HostSetting(), "zor", "secret", text, 5s), 1);
     std::string message;
