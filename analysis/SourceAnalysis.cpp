@@ -60,7 +60,9 @@ SourceAnalysis SourceAnalysis::OfText(std::string bytes) {
 
 bool SourceAnalysis::LoadSource(std::string& bytes) const {
     // A merged file that is not a plain file (or is out of the window) leaves the submission without content.
-    if (path_.empty() || !IsRegularFile(path_) || !ReadWholeFile(path_, bytes, kMaximumSourceBytes)) {
+    // It lies in the submission directory, where the student's program could have left a link or a FIFO.
+    if (path_.empty() || !IsRegularFile(path_) ||
+        !ReadWholeFile(path_, bytes, kMaximumSourceBytes, Links::Refuse)) {
         return false;
     }
     return bytes.size() >= kMinimumSourceBytes;
@@ -176,7 +178,7 @@ void SourceAnalysis::WriteIdentifierList() const {
     // one, so comparing a classmate's unchanged submission again costs no write.
     const std::string path = JoinPath(db_->AbsolutePath(SubmissionDirectory(*record_)), kIdentifierListFile);
     std::string previous;
-    if (IsRegularFile(path) && ReadWholeFile(path, previous, identifierList_.size()) &&
+    if (IsRegularFile(path) && ReadWholeFile(path, previous, identifierList_.size(), Links::Refuse) &&
         previous == identifierList_) {
         return;
     }

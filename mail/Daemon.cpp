@@ -136,7 +136,24 @@ void ProcessMail(const DaemonContext& context, const MailSettings& settings, con
                      ? FileMailDropped(zorpath, mail.archivedName, submission.reason)
                      : FileMailDone(zorpath, mail.archivedName);
     RemoveIntakeRecord(zorpath, mail.archivedName);
+    if (mail.filed) {
+        RemoveAttempts(zorpath, mail.archivedName);
+    }
     lap(mail.times.filing);
+}
+
+// A mail whose processing was cut off kMaxInterruptedAttempts times is most likely what cut it off: it is
+// dropped unprocessed, so that the mails after it are taken. Its count stays while it cannot be filed, so
+// that it is not processed again then either.
+void SetAside(const std::string& zorpath, DaemonMail& mail) {
+    const Stopwatch filing(mail.times.filing);
+    mail.submission = Submission{};
+    mail.submission.reason = "interrupted " + std::to_string(kMaxInterruptedAttempts) + " times";
+    mail.filed = FileMailDropped(zorpath, mail.archivedName, mail.submission.reason);
+    RemoveIntakeRecord(zorpath, mail.archivedName);
+    if (mail.filed) {
+        RemoveAttempts(zorpath, mail.archivedName);
+    }
 }
 
 void SleepUnlessStopped(const Daemon& daemon) {
@@ -215,7 +232,12 @@ int DaemonCycle(const DaemonContext& context, const std::string& zorpath) {
         return 0;
     }
     if (!mail.duplicate) {
-        ProcessMail(context, settings, zorpath, text, mail);
+        // Counted before anything runs on it, so that an attempt which kills the process is counted as well.
+        if (CountAttempt(zorpath, mail.archivedName) > kMaxInterruptedAttempts && mail.interrupted) {
+            SetAside(zorpath, mail);
+        } else {
+            ProcessMail(context, settings, zorpath, text, mail);
+        }
     }
     if (context.observe) {
         context.observe(mail);

@@ -6,6 +6,7 @@
 #include "mail/ZipExtract.h"
 #include "platform/FileOps.h"
 #include "platform/Profile.h"
+#include "runner/RunResult.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -91,15 +92,30 @@ bool RemoveIdentityFiles(const std::string& sourceDir) {
     return removed;
 }
 
+// The renderer reads a student's files, so it runs in the sandbox, seeing the sources, the script and the
+// renderer alone. Where no sandbox can be made it runs as the system's own program, its writes confined to
+// the sources' directory: it runs no student code.
 bool RenderSources(const IntakeContext& context, const std::string& sourceDir) {
     const std::string bin = JoinPath(context.zorpath, "bin");
+    const std::string tools = "/tarvel";
     ChildRequest request;
-    request.arguments = {"bash", JoinPath(bin, "vexil.sh"), bin};
-    request.workingDirectory = sourceDir;
+    request.arguments = {"bash", JoinPath(tools, kRenderScriptName), tools};
+    request.workingDirectory = "/src";
     request.timeLimit = kRenderTimeLimit;
-    // The pages go beside the sources; the renderer reads a student's files and writes nowhere else.
-    request.writableDirectories = {sourceDir};
-    return context.launcher(request).outcome != ChildOutcome::NotStarted;
+    SandboxSpec sandbox;
+    sandbox.mounts = {{sourceDir, request.workingDirectory, true},
+                      {JoinPath(bin, kRenderScriptName), JoinPath(tools, kRenderScriptName), false},
+                      {JoinPath(bin, kRendererName), JoinPath(tools, kRendererName), false}};
+    request.sandbox = sandbox;
+    ChildOutcome outcome = context.launcher(request).outcome;
+    if (outcome == ChildOutcome::SandboxFailed) {
+        request.sandbox.reset();
+        request.arguments = {"bash", JoinPath(bin, kRenderScriptName), bin};
+        request.workingDirectory = sourceDir;
+        request.writableDirectories = {sourceDir};
+        outcome = context.launcher(request).outcome;
+    }
+    return outcome != ChildOutcome::NotStarted && outcome != ChildOutcome::SandboxFailed;
 }
 
 bool CheckStudent(Database& db, const Submission& submission, std::string& reason) {
@@ -137,6 +153,9 @@ std::string DescribeSubmission(const Submission& submission) {
                        ")";
     if (submission.testCode != kTestsNotRun) {
         line += ", test " + std::to_string(submission.testCode);
+    }
+    if (submission.testCode == kRunNoSandbox) {
+        line += " (not tested: no sandbox)";
     }
     return line;
 }

@@ -21,6 +21,9 @@ inline constexpr const char* kIdentityFileName = "identity.dat";
 inline constexpr const char* kIdentitySection = "IDZ";
 // The identity's values are read as into a 100-byte buffer.
 inline constexpr std::size_t kMaxIdentityValue = 99;
+// The rendering script and the renderer in the installation's bin/.
+inline constexpr const char* kRenderScriptName = "vexil.sh";
+inline constexpr const char* kRendererName = "vexil";
 // The rendering script may take this long before it is stopped; the pages are then missing, nothing else.
 inline constexpr std::chrono::milliseconds kRenderTimeLimit{60000};
 

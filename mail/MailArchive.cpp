@@ -4,10 +4,12 @@
 #include "platform/Cp1250.h"
 #include "platform/FileOps.h"
 
+#include <charconv>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <ctime>
+#include <limits>
 #include <unistd.h>
 
 namespace tarvel {
@@ -16,6 +18,8 @@ namespace {
 constexpr std::string_view kMailSuffix = ".mail";
 // A reply is a few lines; a larger record is not one of ours.
 constexpr std::size_t kMaxIntakeRecord = 64 * 1024;
+// Ten digits and a line feed hold any count an int does.
+constexpr std::size_t kMaxAttemptsFile = 11;
 
 std::uint64_t Fnv1a(std::string_view bytes) {
     std::uint64_t hash = 14695981039346656037ull;
@@ -216,6 +220,29 @@ bool ReadIntakeRecord(const std::string& zorpath, const std::string& name, Submi
 
 void RemoveIntakeRecord(const std::string& zorpath, const std::string& name) {
     ::unlink(IntakeRecordPath(zorpath, name).c_str());
+}
+
+std::string AttemptsFilePath(const std::string& zorpath, const std::string& name) {
+    return JoinPath(MailArchiveDirectory(zorpath), Stem(name) + ".attempts");
+}
+
+int CountAttempt(const std::string& zorpath, const std::string& name) {
+    const std::string path = AttemptsFilePath(zorpath, name);
+    std::string text;
+    int count = 0;
+    if (ReadWholeFile(path, text, kMaxAttemptsFile) && text.size() >= 2 && text.back() == '\n') {
+        const char* end = text.data() + text.size() - 1;
+        int read = 0;
+        const auto [stop, error] = std::from_chars(text.data(), end, read);
+        count = error == std::errc() && stop == end && read >= 0 ? read : 0;
+    }
+    count += count < std::numeric_limits<int>::max() ? 1 : 0;
+    WriteFileAtomically(path, std::to_string(count) + "\n", false);
+    return count;
+}
+
+void RemoveAttempts(const std::string& zorpath, const std::string& name) {
+    ::unlink(AttemptsFilePath(zorpath, name).c_str());
 }
 
 std::string ReasonFilePath(const std::string& zorpath, const std::string& name) {

@@ -2,7 +2,8 @@
 // The receiving daemon's archive of fetched mails, <zorpath>/mail/. A mail is written there durably before
 // the server is told to delete it, so no submission is ever only in memory. When its cycle ends it moves to
 // mail/done/ (accepted or refused) or mail/dropped/ (failed, with <name>.reason beside it saying why). A mail
-// still directly in mail/ was cut off in the middle of its cycle and is processed before anything is fetched.
+// still directly in mail/ was cut off in the middle of its cycle and is processed before anything is fetched;
+// a count of its attempts beside it lets the daemon set aside a mail that keeps cutting its cycles off.
 //
 // File names are "<UTC date>-<time>-<microseconds>-<identity>.mail": they sort in the order the mails came,
 // and the identity lets the daemon recognise a mail that the server hands out a second time (the server
@@ -67,5 +68,19 @@ bool WriteIntakeRecord(const std::string& zorpath, const std::string& name, cons
 // Fills the kept fields; false when there is no complete record.
 bool ReadIntakeRecord(const std::string& zorpath, const std::string& name, Submission& submission);
 void RemoveIntakeRecord(const std::string& zorpath, const std::string& name);
+
+// A mail whose processing was cut off this many times is dropped instead of being tried again, so that one
+// submission that kills the daemon cannot stop every submission after it.
+inline constexpr int kMaxInterruptedAttempts = 3;
+
+// How often the processing of a waiting mail began, kept beside it as mail/<name without .mail>.attempts (a
+// decimal number and a line feed) until the mail is filed.
+std::string AttemptsFilePath(const std::string& zorpath, const std::string& name);
+// Counts one more attempt: reads the count (0 when the file is missing or unreadable), writes the count plus
+// one and returns it, also when it could not be written. The file is replaced atomically but not synced: a
+// crash of the process leaves it in the page cache, and after a power loss a lost count only means one retry
+// more.
+int CountAttempt(const std::string& zorpath, const std::string& name);
+void RemoveAttempts(const std::string& zorpath, const std::string& name);
 
 } // namespace tarvel

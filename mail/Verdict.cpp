@@ -25,6 +25,8 @@ std::string TestResultText(int code) {
         return "preklad zlyhal";
     case kRunBuildNotStarted:
         return "prekladac sa nepodarilo spustit";
+    case kRunNoSandbox:
+        return "netestovane: chyba bezpecne prostredie (sandbox)";
     case kRunOutputMismatch:
         return "vystup programu nezodpoveda zadaniu";
     case kRunProgramNotStarted:
@@ -46,7 +48,7 @@ void RunVerdictStage(const VerdictContext& context, Submission& submission) {
     }
     if (submission.outcome == IntakeOutcome::Accepted) {
         submission.reply += "\nTesty boli spustene.";
-        TestRunner runner(context.db, context.configPath, submission.result, JoinPath(context.zorpath, "tmp"),
+        TestRunner runner(context.db, context.configPath, submission.result, context.zorpath,
                           context.launcher);
         submission.testCode = runner.Run();
         ResultSection(context.db, submission.result).WriteInt(kTestResultKey, submission.testCode);

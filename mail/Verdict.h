@@ -24,13 +24,13 @@ MailDelivery DefaultMailDelivery();
 struct VerdictContext {
     Database& db;
     std::string configPath; // zor.ini, for the compiler directory (bccpath)
-    std::string zorpath;    // the test programs run in <zorpath>/tmp
+    std::string zorpath;    // the installation: bin/zorbox, and tmp/ for the build
     std::string smtpHost;   // the mail settings of the daemon's cycle
     std::string user;
     std::string pop3Host;
     std::function<std::time_t()> clock = [] { return std::time(nullptr); };
     MailDelivery send = DefaultMailDelivery();
-    ProcessLauncher launcher = RunChild; // starts the compiler, make and the program
+    ProcessLauncher launcher = RunChild; // starts the sandbox of the build and test run
 };
 
 // The short ASCII text of the verdict mail's line "Vysledok testov: " for a result code of the runner.

@@ -1,17 +1,21 @@
 #include "platform/ChildProcess.h"
 
+#include "platform/FileOps.h"
 #include "platform/WriteConfinement.h"
 
 #include <cerrno>
 #include <csignal>
 #include <cstring>
 #include <ctime>
+#include <filesystem>
 
 #include <dirent.h>
 #include <fcntl.h>
 #include <grp.h>
 #include <poll.h>
 #include <pwd.h>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -41,7 +45,17 @@ struct LaunchPlan {
     bool changeUser = false;
     uid_t uid = 0;
     gid_t gid = 0;
-    int rulesetFd = -1; // the write confinement, when the child gets one
+    int rulesetFd = -1;                // the write confinement, when the child gets one
+    const int* inheritedFds = nullptr; // become the program's 3, 4, ...
+    int inheritedCount = 0;
+    pid_t caller = 0; // the supervisor ends when the caller does
+    // A sandboxed child: bwrap is started with the process cap, the file-size limit and no new privileges.
+    bool sandboxed = false;
+    int infoFd = -1;                           // bwrap's report of its finished set-up
+    const char* cgroupProcesses = nullptr;     // the memory cgroup to enter first
+    const char* const* stageSources = nullptr; // a root daemon's mounts, staged where "nobody" reaches them
+    const char* const* stageTargets = nullptr;
+    int stageCount = 0;
 };
 
 // What the supervisor tells the caller through its pipe.
@@ -51,12 +65,28 @@ struct Report {
     int error;
 };
 
-// Descriptors of the supervisor after it has arranged them; the program inherits 0-2 only.
-constexpr int kReportFd = 3;
-constexpr int kProgramFd = 4;
-constexpr int kRulesetFd = 5;
-constexpr int kFirstFreeFd = 6;
-constexpr int kScratchFdBase = 10;
+// Descriptors of the supervisor after it has arranged them: 0-2 and the inherited ones from 3 on, which the
+// program gets; then the supervisor's own, closed at the program's exec but for bwrap's info descriptor.
+constexpr int kFirstInheritedFd = 3;
+constexpr int kMaxInheritedFds = 16;
+constexpr int ReportFd(int inheritedCount) {
+    return kFirstInheritedFd + inheritedCount;
+}
+constexpr int ProgramFd(int inheritedCount) {
+    return ReportFd(inheritedCount) + 1;
+}
+constexpr int RulesetFd(int inheritedCount) {
+    return ReportFd(inheritedCount) + 2;
+}
+constexpr int InfoFd(int inheritedCount) {
+    return ReportFd(inheritedCount) + 3;
+}
+constexpr int kScratchFdBase = ReportFd(kMaxInheritedFds) + 8;
+
+// Where a root daemon mounts the sandbox's sources, in a mount namespace of the child's own, before it
+// starts bwrap as "nobody", who may not be able to reach them where they are.
+constexpr const char* kStagingRoot = "/tmp";
+constexpr int kMaxStagedMounts = 16;
 
 class FileDescriptor {
 public:
@@ -147,6 +177,51 @@ void SetLimit(int resource, rlim_t value) {
     _exit(127);
 }
 
+// A root daemon's sandbox sources mounted below kStagingRoot, in a mount namespace of this process's own:
+// opened first (the staging file system covers /tmp, where they may lie), then bound to their stage.
+bool StageMounts(const LaunchPlan& plan) {
+    if (plan.stageCount > kMaxStagedMounts || unshare(CLONE_NEWNS) != 0 ||
+        mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) {
+        return false;
+    }
+    int sources[kMaxStagedMounts];
+    for (int i = 0; i < plan.stageCount; ++i) {
+        sources[i] = open(plan.stageSources[i], O_PATH | O_CLOEXEC);
+        if (sources[i] < 0) {
+            return false;
+        }
+    }
+    if (mount("tmpfs", kStagingRoot, "tmpfs", MS_NOSUID | MS_NODEV, "mode=0755,size=65536") != 0) {
+        return false;
+    }
+    for (int i = 0; i < plan.stageCount; ++i) {
+        struct stat info {};
+        if (fstat(sources[i], &info) != 0) {
+            return false;
+        }
+        if (S_ISDIR(info.st_mode)) {
+            mkdir(plan.stageTargets[i], 0755);
+        } else {
+            close(open(plan.stageTargets[i], O_WRONLY | O_CREAT | O_CLOEXEC, 0644));
+        }
+        char path[64] = "/proc/self/fd/";
+        *AppendNumber(path + std::strlen(path), sources[i]) = '\0';
+        if (mount(path, plan.stageTargets[i], nullptr, MS_BIND | MS_REC, nullptr) != 0) {
+            return false;
+        }
+        close(sources[i]);
+    }
+    return true;
+}
+
+void EnterCgroup(const char* processesFile) {
+    const int fd = open(processesFile, O_WRONLY | O_CLOEXEC);
+    if (fd >= 0) {
+        WriteAll(fd, "0", 1);
+        close(fd);
+    }
+}
+
 // The program's side of the second fork: its own group, default signals, limits, then exec.
 [[noreturn]] void ProgramMain(const LaunchPlan& plan, int statusFd) {
     setpgid(0, 0);
@@ -159,26 +234,36 @@ void SetLimit(int resource, rlim_t value) {
     sigemptyset(&none);
     sigprocmask(SIG_SETMASK, &none, nullptr);
 
+    if (plan.cgroupProcesses != nullptr) {
+        EnterCgroup(plan.cgroupProcesses);
+    }
     if (chdir(plan.workingDirectory) != 0) {
         FailStart(statusFd);
     }
     if (plan.confined) {
         SetLimit(RLIMIT_CPU, static_cast<rlim_t>(kConfinedCpuSeconds));
         SetLimit(RLIMIT_AS, static_cast<rlim_t>(kConfinedAddressSpaceBytes));
+    }
+    if (plan.confined || plan.sandboxed) {
         SetLimit(RLIMIT_FSIZE, static_cast<rlim_t>(kConfinedFileSizeBytes));
         SetLimit(RLIMIT_CORE, 0);
         SetLimit(RLIMIT_NPROC, plan.processCap);
+    }
+    if (plan.stageCount > 0 && !StageMounts(plan)) {
+        FailStart(statusFd);
+    }
+    if (plan.rulesetFd >= 0 && !ConfineWrites(RulesetFd(plan.inheritedCount))) {
+        FailStart(statusFd);
+    }
+    if (plan.changeUser && (setgroups(0, nullptr) != 0 || setgid(plan.gid) != 0 || setuid(plan.uid) != 0)) {
+        FailStart(statusFd);
+    }
+    if (plan.confined || plan.sandboxed) {
         // A setuid program started by a student's program must not gain what the student does not have.
         prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0);
     }
-    if (plan.rulesetFd >= 0 && !ConfineWrites(kRulesetFd)) {
-        FailStart(statusFd);
-    }
-    if (plan.changeUser) {
-        if (setgroups(0, nullptr) != 0 || setgid(plan.gid) != 0 || setuid(plan.uid) != 0) {
-            FailStart(statusFd);
-        }
-        syscall(SYS_execveat, kProgramFd, "", plan.argv, plan.envp, AT_EMPTY_PATH);
+    if (plan.changeUser && !plan.sandboxed) {
+        syscall(SYS_execveat, ProgramFd(plan.inheritedCount), "", plan.argv, plan.envp, AT_EMPTY_PATH);
     } else {
         execve(plan.programPath, plan.argv, plan.envp);
     }
@@ -270,32 +355,42 @@ bool WaitForProgram(pid_t program, const timespec& start, long timeLimitMs) {
     return ended;
 }
 
-// Moves the descriptors the program needs to their final numbers and closes every other one.
+// Puts a scratch copy at its final number; closeOnExec for the supervisor's own descriptors.
+void PlaceDescriptor(int scratch, int target, bool closeOnExec) {
+    if (scratch < 0) {
+        close(target);
+        return;
+    }
+    dup2(scratch, target);
+    fcntl(target, F_SETFD, closeOnExec ? FD_CLOEXEC : 0);
+}
+
+// Moves the descriptors the program needs to their final numbers and closes every other one. Copies above
+// every final number come first, so that no descriptor is overwritten before it has been moved.
 void ArrangeDescriptors(const LaunchPlan& plan, int reportFd) {
-    int input = fcntl(plan.inputFd, F_DUPFD, kScratchFdBase);
-    int output = fcntl(plan.outputFd, F_DUPFD, kScratchFdBase);
-    int error = fcntl(plan.errorFd, F_DUPFD, kScratchFdBase);
-    int report = fcntl(reportFd, F_DUPFD, kScratchFdBase);
-    int program = plan.programFd >= 0 ? fcntl(plan.programFd, F_DUPFD, kScratchFdBase) : -1;
-    int ruleset = plan.rulesetFd >= 0 ? fcntl(plan.rulesetFd, F_DUPFD, kScratchFdBase) : -1;
-    dup2(input, 0);
-    dup2(output, 1);
-    dup2(error, 2);
-    dup2(report, kReportFd);
-    fcntl(kReportFd, F_SETFD, FD_CLOEXEC);
-    if (program >= 0) {
-        dup2(program, kProgramFd);
-        fcntl(kProgramFd, F_SETFD, FD_CLOEXEC);
-    } else {
-        close(kProgramFd);
+    const auto copy = [](int fd) { return fd >= 0 ? fcntl(fd, F_DUPFD, kScratchFdBase) : -1; };
+    const int input = copy(plan.inputFd);
+    const int output = copy(plan.outputFd);
+    const int error = copy(plan.errorFd);
+    int inherited[kMaxInheritedFds];
+    for (int i = 0; i < plan.inheritedCount; ++i) {
+        inherited[i] = copy(plan.inheritedFds[i]);
     }
-    if (ruleset >= 0) {
-        dup2(ruleset, kRulesetFd);
-        fcntl(kRulesetFd, F_SETFD, FD_CLOEXEC);
-    } else {
-        close(kRulesetFd);
+    const int report = copy(reportFd);
+    const int program = copy(plan.programFd);
+    const int ruleset = copy(plan.rulesetFd);
+    const int info = copy(plan.infoFd);
+    PlaceDescriptor(input, 0, false);
+    PlaceDescriptor(output, 1, false);
+    PlaceDescriptor(error, 2, false);
+    for (int i = 0; i < plan.inheritedCount; ++i) {
+        PlaceDescriptor(inherited[i], kFirstInheritedFd + i, false);
     }
-    CloseFrom(kFirstFreeFd);
+    PlaceDescriptor(report, ReportFd(plan.inheritedCount), true);
+    PlaceDescriptor(program, ProgramFd(plan.inheritedCount), true);
+    PlaceDescriptor(ruleset, RulesetFd(plan.inheritedCount), true);
+    PlaceDescriptor(info, InfoFd(plan.inheritedCount), false);
+    CloseFrom(InfoFd(plan.inheritedCount) + 1);
 }
 
 // The supervisor: reaper of everything the program starts, keeper of its time limit.
@@ -309,13 +404,19 @@ void ArrangeDescriptors(const LaunchPlan& plan, int reportFd) {
     action.sa_handler = SIG_DFL;
     sigaction(SIGCHLD, &action, nullptr);
     prctl(PR_SET_CHILD_SUBREAPER, 1);
+    // A daemon killed in the middle of a step takes the step with it: bwrap dies with its parent.
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (getppid() != plan.caller) {
+        _exit(0);
+    }
     ArrangeDescriptors(plan, reportFd);
+    const int reportOut = ReportFd(plan.inheritedCount);
 
     Report report{ChildOutcome::NotStarted, -1, 0};
     int status[2];
     if (pipe2(status, O_CLOEXEC) != 0) {
         report.error = errno;
-        WriteAll(kReportFd, &report, sizeof report);
+        WriteAll(reportOut, &report, sizeof report);
         _exit(0);
     }
     timespec start{};
@@ -327,11 +428,12 @@ void ArrangeDescriptors(const LaunchPlan& plan, int reportFd) {
     }
     if (program < 0) {
         report.error = errno;
-        WriteAll(kReportFd, &report, sizeof report);
+        WriteAll(reportOut, &report, sizeof report);
         _exit(0);
     }
     setpgid(program, program);
     close(status[1]);
+    close(InfoFd(plan.inheritedCount));
     int startError = 0;
     ssize_t got;
     do {
@@ -341,7 +443,7 @@ void ArrangeDescriptors(const LaunchPlan& plan, int reportFd) {
     if (got == static_cast<ssize_t>(sizeof startError)) {
         KillEverything(program);
         report.error = startError;
-        WriteAll(kReportFd, &report, sizeof report);
+        WriteAll(reportOut, &report, sizeof report);
         _exit(0);
     }
 
@@ -355,7 +457,7 @@ void ArrangeDescriptors(const LaunchPlan& plan, int reportFd) {
     } else {
         report.outcome = ChildOutcome::Signaled;
     }
-    WriteAll(kReportFd, &report, sizeof report);
+    WriteAll(reportOut, &report, sizeof report);
     _exit(0);
 }
 
@@ -373,20 +475,38 @@ std::string RelativeTo(const std::string& directory, const std::string& path) {
     return directory + "/" + path;
 }
 
+// Where a path the child names lies on the machine: itself, or through the sandbox's mounts.
+using MachinePath = std::string (*)(const ChildRequest&, const std::string&);
+
+std::string SamePath(const ChildRequest&, const std::string& path) {
+    return path;
+}
+
+std::string ThroughSandbox(const ChildRequest& request, const std::string& path) {
+    return MachinePathOf(*request.sandbox, path);
+}
+
 // The program's path as the child's exec would find it: names with a "/" as they are, others in the PATH.
-std::string ResolveProgram(const std::string& name, const std::string& searchPath,
-                           const std::string& workingDirectory) {
+// Empty when there is no such executable file.
+std::string ResolveProgram(const ChildRequest& request, const std::string& searchPath,
+                           MachinePath onMachine) {
+    const std::string& name = request.arguments.front();
+    const auto executable = [&](const std::string& path) {
+        const std::string machinePath = onMachine(request, path);
+        return !machinePath.empty() && IsExecutableFile(machinePath);
+    };
     if (name.find('/') != std::string::npos) {
-        return RelativeTo(workingDirectory, name);
+        const std::string path = RelativeTo(request.workingDirectory, name);
+        return executable(path) ? onMachine(request, path) : std::string();
     }
     size_t begin = 0;
     for (;;) {
         size_t end = searchPath.find(':', begin);
         std::string directory = searchPath.substr(begin, end == std::string::npos ? end : end - begin);
         std::string candidate =
-            RelativeTo(workingDirectory, (directory.empty() ? "." : directory) + "/" + name);
-        if (IsExecutableFile(candidate)) {
-            return candidate;
+            RelativeTo(request.workingDirectory, (directory.empty() ? "." : directory) + "/" + name);
+        if (executable(candidate)) {
+            return onMachine(request, candidate);
         }
         if (end == std::string::npos) {
             return {};
@@ -400,7 +520,6 @@ std::string CurrentPath() {
     return path != nullptr ? path : "";
 }
 
-// The parent's environment with PATH given the prefix.
 // The parent's environment with the child's PATH and, when given, its TMPDIR.
 std::vector<std::string> ChildEnvironment(const std::string& childPath,
                                           const std::string& temporaryDirectory) {
@@ -415,6 +534,17 @@ std::vector<std::string> ChildEnvironment(const std::string& childPath,
     environment.push_back("PATH=" + childPath);
     if (!temporaryDirectory.empty()) {
         environment.push_back("TMPDIR=" + temporaryDirectory);
+    }
+    return environment;
+}
+
+// A sandboxed child's environment: nothing of the daemon's but the locale.
+std::vector<std::string> SandboxEnvironment(const std::string& childPath) {
+    std::vector<std::string> environment{"PATH=" + childPath, "HOME=/tmp", "TMPDIR=/tmp"};
+    for (char** entry = environ; *entry != nullptr; ++entry) {
+        if (std::strncmp(*entry, "LANG=", 5) == 0 || std::strncmp(*entry, "LC_", 3) == 0) {
+            environment.emplace_back(*entry);
+        }
     }
     return environment;
 }
@@ -472,6 +602,98 @@ ChildResult Failure(ChildOutcome outcome, int error) {
     return result;
 }
 
+// The user "nobody", whom a root daemon's untrusted children run as.
+void UseNobody(LaunchPlan& plan) {
+    passwd entry{};
+    passwd* found = nullptr;
+    char buffer[1024];
+    plan.changeUser = true;
+    plan.uid = 65534;
+    plan.gid = 65534;
+    if (getpwnam_r("nobody", &entry, buffer, sizeof buffer, &found) == 0 && found != nullptr) {
+        plan.uid = found->pw_uid;
+        plan.gid = found->pw_gid;
+    }
+}
+
+// Hands a directory tree to the user the sandbox runs as, without following links.
+void GiveTree(const std::string& directory, uid_t uid, gid_t gid) {
+    namespace fs = std::filesystem;
+    std::error_code error;
+    lchown(directory.c_str(), uid, gid);
+    for (fs::recursive_directory_iterator it(directory, error), end; !error && it != end;
+         it.increment(error)) {
+        lchown(it->path().c_str(), uid, gid);
+    }
+}
+
+// What the caller keeps of a sandboxed launch until the child has ended.
+struct SandboxLaunch {
+    std::vector<std::string> stageTargets;
+    std::vector<const char*> stageSources;
+    std::vector<const char*> stageTargetPointers;
+    MemoryCgroup cgroup;
+    FileDescriptor infoRead;
+    FileDescriptor infoWrite;
+};
+
+// Prepares bwrap's start: the command line replaces the request's, a root daemon's mounts are staged and
+// their writable sources handed to "nobody", the memory cgroup is made where it can be. False (errno set)
+// when no sandbox can be made.
+bool PrepareSandbox(const ChildRequest& request, const std::string& childPath,
+                    std::vector<std::string>& arguments, LaunchPlan& plan, SandboxLaunch& launch) {
+    const std::string tool = SandboxTool();
+    if (tool.empty()) {
+        errno = ENOENT;
+        return false;
+    }
+    const SandboxSpec& spec = *request.sandbox;
+    std::vector<std::string> sources;
+    if (geteuid() == 0) {
+        UseNobody(plan);
+        for (std::size_t i = 0; i < spec.mounts.size(); ++i) {
+            launch.stageTargets.push_back(std::string(kStagingRoot) + "/" + std::to_string(i));
+            launch.stageSources.push_back(spec.mounts[i].source.c_str());
+            if (spec.mounts[i].writable) {
+                GiveTree(spec.mounts[i].source, plan.uid, plan.gid);
+            }
+        }
+        for (const std::string& target : launch.stageTargets) {
+            launch.stageTargetPointers.push_back(target.c_str());
+        }
+        sources = launch.stageTargets;
+        plan.stageSources = launch.stageSources.data();
+        plan.stageTargets = launch.stageTargetPointers.data();
+        plan.stageCount = static_cast<int>(spec.mounts.size());
+    } else {
+        for (const SandboxMount& mount : spec.mounts) {
+            sources.push_back(mount.source);
+        }
+    }
+    int info[2];
+    if (pipe2(info, O_CLOEXEC | O_NONBLOCK) != 0) {
+        return false;
+    }
+    launch.infoRead.reset(info[0]);
+    launch.infoWrite.reset(info[1]);
+    plan.infoFd = launch.infoWrite.get();
+    if (launch.cgroup.Create(spec.memoryBytes)) {
+        plan.cgroupProcesses = launch.cgroup.ProcessesFile().c_str();
+    }
+    arguments =
+        SandboxCommandLine(tool, spec, sources, request.workingDirectory, SandboxEnvironment(childPath),
+                           request.arguments, InfoFd(plan.inheritedCount));
+    plan.sandboxed = true;
+    plan.workingDirectory = "/";
+    return true;
+}
+
+// True when bwrap said it had made the sandbox.
+bool SandboxWasMade(const SandboxLaunch& launch) {
+    char byte;
+    return read(launch.infoRead.get(), &byte, 1) == 1;
+}
+
 } // namespace
 
 std::vector<std::string> SplitCommandLine(std::string_view commandLine) {
@@ -499,61 +721,68 @@ ChildResult RunChild(const ChildRequest& request) {
         return Failure(ChildOutcome::InputNotOpened, errno);
     }
     FileDescriptor output(open(request.outputFile.empty() ? "/dev/null" : request.outputFile.c_str(),
-                               O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+                               O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644));
     if (output.get() < 0) {
         return Failure(ChildOutcome::OutputNotCreated, errno);
     }
     FileDescriptor nullDevice(request.errorToOutput ? -1 : open("/dev/null", O_WRONLY | O_CLOEXEC));
-    if (request.arguments.empty()) {
+    if (request.arguments.empty() || request.inheritedDescriptors.size() > kMaxInheritedFds ||
+        (request.sandbox && !request.writableDirectories.empty())) {
         return Failure(ChildOutcome::NotStarted, EINVAL);
     }
 
-    std::string childPath = CurrentPath();
+    const bool sandboxed = request.sandbox.has_value();
+    std::string childPath = sandboxed ? "/usr/local/bin:/usr/bin:/bin" : CurrentPath();
     if (!request.pathPrefix.empty()) {
         childPath = childPath.empty() ? request.pathPrefix : request.pathPrefix + ":" + childPath;
     }
-    std::string programPath = ResolveProgram(request.arguments.front(), childPath, request.workingDirectory);
+    std::string programPath = ResolveProgram(request, childPath, sandboxed ? ThroughSandbox : SamePath);
     if (programPath.empty()) {
         return Failure(ChildOutcome::NotStarted, ENOENT);
     }
     std::vector<std::string> arguments = request.arguments;
     const std::string temporaryDirectory =
         request.writableDirectories.empty() ? std::string() : request.writableDirectories.front();
-    std::vector<std::string> environment = ChildEnvironment(childPath, temporaryDirectory);
-    std::vector<char*> argv = PointersTo(arguments);
-    std::vector<char*> envp = PointersTo(environment);
+    std::vector<std::string> environment =
+        sandboxed ? SandboxEnvironment(childPath) : ChildEnvironment(childPath, temporaryDirectory);
 
     LaunchPlan plan;
     plan.inputFd = input.get();
     plan.outputFd = output.get();
     plan.errorFd = request.errorToOutput ? output.get() : nullDevice.get();
-    plan.programPath = programPath.c_str();
     plan.workingDirectory = request.workingDirectory.c_str();
-    plan.argv = argv.data();
-    plan.envp = envp.data();
     plan.timeLimitMs = static_cast<long>(request.timeLimit.count());
     plan.confined = request.confined;
+    plan.inheritedFds = request.inheritedDescriptors.data();
+    plan.inheritedCount = static_cast<int>(request.inheritedDescriptors.size());
+    plan.caller = getpid();
+
+    SandboxLaunch launch;
+    if (sandboxed) {
+        if (!PrepareSandbox(request, childPath, arguments, plan, launch)) {
+            return Failure(ChildOutcome::SandboxFailed, errno);
+        }
+        programPath = arguments.front();
+    }
+    plan.programPath = programPath.c_str();
+    std::vector<char*> argv = PointersTo(arguments);
+    std::vector<char*> envp = PointersTo(environment);
+    plan.argv = argv.data();
+    plan.envp = envp.data();
 
     FileDescriptor program;
-    if (request.confined) {
+    if (request.confined || sandboxed) {
         uid_t uid = getuid();
         if (geteuid() == 0) {
-            passwd entry{};
-            passwd* found = nullptr;
-            char buffer[1024];
-            plan.changeUser = true;
-            plan.uid = 65534;
-            plan.gid = 65534;
-            if (getpwnam_r("nobody", &entry, buffer, sizeof buffer, &found) == 0 && found != nullptr) {
-                plan.uid = found->pw_uid;
-                plan.gid = found->pw_gid;
-            }
+            UseNobody(plan);
             uid = plan.uid;
-            program.reset(open(programPath.c_str(), O_PATH | O_CLOEXEC));
-            if (program.get() < 0) {
-                return Failure(ChildOutcome::NotStarted, errno);
+            if (!sandboxed) {
+                program.reset(open(programPath.c_str(), O_PATH | O_CLOEXEC));
+                if (program.get() < 0) {
+                    return Failure(ChildOutcome::NotStarted, errno);
+                }
+                plan.programFd = program.get();
             }
-            plan.programFd = program.get();
         }
         plan.processCap = static_cast<rlim_t>(CountUserThreads(uid) + kConfinedExtraProcesses);
     }
@@ -582,6 +811,7 @@ ChildResult RunChild(const ChildRequest& request) {
         return Failure(ChildOutcome::NotStarted, errno);
     }
     reportWrite.reset();
+    launch.infoWrite.reset();
 
     Report report{ChildOutcome::NotStarted, -1, ECHILD};
     char* bytes = reinterpret_cast<char*>(&report);
@@ -603,6 +833,10 @@ ChildResult RunChild(const ChildRequest& request) {
     result.outcome = report.outcome;
     result.exitCode = report.exitCode;
     result.error = report.error;
+    if (sandboxed && (result.outcome == ChildOutcome::NotStarted || !SandboxWasMade(launch))) {
+        result.outcome = ChildOutcome::SandboxFailed;
+        result.exitCode = -1;
+    }
     return result;
 }
 

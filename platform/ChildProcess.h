@@ -1,11 +1,15 @@
 #pragma once
 // Child processes for the build tools and the students' programs. A child gets its working directory, its
 // standard streams and its PATH explicitly; the parent's current directory and environment are never changed.
+// A child may run in the sandbox of platform/Sandbox.h.
 // Every child runs in a process group of its own under a supervising process that is the reaper of everything
 // the child leaves behind: when the child ends or its time is up, the whole group and every orphan are
 // killed, again and again, until none of them is left. Only then does RunChild return.
 
+#include "platform/Sandbox.h"
+
 #include <chrono>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -27,7 +31,7 @@ struct ChildRequest {
     std::string pathPrefix;
     // Standard input; empty means /dev/null.
     std::string inputFile;
-    // Standard output, created or truncated; empty means /dev/null.
+    // Standard output, created or truncated, never through a symbolic link; empty means /dev/null.
     std::string outputFile;
     // Standard error goes to the output file as well; otherwise to /dev/null.
     bool errorToOutput = false;
@@ -38,8 +42,15 @@ struct ChildRequest {
     // since the process cap does not bind root.
     bool confined = false;
     // When not empty, the child and everything it starts may change files only beneath these directories
-    // (platform/WriteConfinement.h), and TMPDIR names the first of them.
+    // (platform/WriteConfinement.h), and TMPDIR names the first of them. Not for a sandboxed child.
     std::vector<std::string> writableDirectories;
+    // When set, the child runs in this sandbox: arguments, workingDirectory and pathPrefix are paths inside
+    // it, while inputFile and outputFile are opened outside, by the caller. Its environment is PATH, HOME,
+    // TMPDIR and the locale, its processes are capped as for a confined child, and the file-size limit holds.
+    // A death by signal N is reported as an exit with 128 + N.
+    std::optional<SandboxSpec> sandbox;
+    // Open descriptors the child gets as 3, 4, ... in this order; they stay the caller's.
+    std::vector<int> inheritedDescriptors;
 };
 
 enum class ChildOutcome {
@@ -49,12 +60,13 @@ enum class ChildOutcome {
     Exited,           // ended by itself; exitCode holds its exit status
     Signaled,         // ended by a signal it did not get from us (a crash, the CPU or file-size limit)
     TimedOut,         // still running when its time was up, and killed
+    SandboxFailed,    // the sandbox could not be made (no bwrap, or the kernel refused its namespaces)
 };
 
 struct ChildResult {
     ChildOutcome outcome = ChildOutcome::NotStarted;
     int exitCode = -1; // the exit status for Exited, else -1
-    int error = 0;     // errno for the three failures before the start
+    int error = 0;     // errno for the failures before the start
 };
 
 // Runs the child to its end (or its time limit) and returns after every process it left behind is gone.

@@ -64,21 +64,27 @@ std::vector<std::string> DirectoryNames(const std::string& dir) {
     return names;
 }
 
-bool CopyFile(const std::string& source, const std::string& target) {
-    std::string bytes;
-    return ReadWholeFile(source, bytes) && WriteFileAtomically(target, bytes, false);
-}
-
-bool CopyEntry(const std::string& source, const std::string& target) {
-    if (!IsDirectory(source)) {
-        return CopyFile(source, target);
+// `links` applies to the source itself; whatever a directory holds is never followed, since a tree may come
+// from a student's archive or program and a link there could reach any file the daemon can read.
+bool CopyEntry(const std::string& source, const std::string& target, Links links) {
+    struct stat info {};
+    if ((links == Links::Follow ? ::stat(source.c_str(), &info) : ::lstat(source.c_str(), &info)) != 0) {
+        return false;
+    }
+    if (S_ISREG(info.st_mode)) {
+        std::string bytes;
+        return ReadWholeFile(source, bytes, SIZE_MAX, links) && WriteFileAtomically(target, bytes, false);
+    }
+    if (!S_ISDIR(info.st_mode)) {
+        errno = EINVAL;
+        return false;
     }
     if (!MakeDirectories(target)) {
         return false;
     }
     bool ok = true;
     for (const auto& name : DirectoryNames(source)) {
-        ok = CopyEntry(JoinPath(source, name), JoinPath(target, name)) && ok;
+        ok = CopyEntry(JoinPath(source, name), JoinPath(target, name), Links::Refuse) && ok;
     }
     return ok;
 }
@@ -144,7 +150,7 @@ bool CopyInto(const std::string& source, const std::string& target) {
         }
         bool ok = true;
         for (const auto& name : ListMatching(dir, pattern)) {
-            ok = CopyEntry(JoinPath(dir, name), JoinPath(target, name)) && ok;
+            ok = CopyEntry(JoinPath(dir, name), JoinPath(target, name), Links::Refuse) && ok;
         }
         return ok;
     }
@@ -152,10 +158,11 @@ bool CopyInto(const std::string& source, const std::string& target) {
     if (!name) {
         return false;
     }
+    // A source named on its own may be a link the teacher picked on purpose.
     if (IsDirectory(target)) {
-        return CopyEntry(JoinPath(dir, *name), JoinPath(target, *name));
+        return CopyEntry(JoinPath(dir, *name), JoinPath(target, *name), Links::Follow);
     }
-    return MakeDirectories(ParentDirectory(target)) && CopyEntry(JoinPath(dir, *name), target);
+    return MakeDirectories(ParentDirectory(target)) && CopyEntry(JoinPath(dir, *name), target, Links::Follow);
 }
 
 bool DeleteMatching(const std::string& pathOrPattern) {
@@ -206,14 +213,23 @@ bool IsRegularFile(const std::string& path) {
     return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
-bool ReadWholeFile(const std::string& path, std::string& out, std::size_t maxBytes) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+bool ReadWholeFile(const std::string& path, std::string& out, std::size_t maxBytes, Links links) {
+    // O_NONBLOCK lets the open of a FIFO return at once, so that the type check below can refuse it.
+    const int flags = links == Links::Refuse ? O_NOFOLLOW | O_NONBLOCK : 0;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | flags);
     if (fd < 0) {
         return false;
     }
     struct stat info {};
     std::string bytes;
-    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
+    const bool regular = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+    if (links == Links::Refuse && !regular) {
+        const int error = S_ISDIR(info.st_mode) ? EISDIR : EINVAL;
+        ::close(fd);
+        errno = error;
+        return false;
+    }
+    if (regular) {
         if (static_cast<std::uintmax_t>(info.st_size) > maxBytes) {
             ::close(fd);
             errno = EFBIG;
@@ -249,8 +265,10 @@ std::string WriteTemporaryBeside(const std::string& path, std::string_view bytes
     if (fd < 0) {
         return {};
     }
+    // Only a regular file's permission bits carry over: a link left in place of the file, or a file some
+    // program made setuid, must not make the daemon (perhaps running as root) write a setuid file.
     struct stat old {};
-    ::fchmod(fd, ::stat(path.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644);
+    ::fchmod(fd, ::lstat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode) ? (old.st_mode & 0777) : 0644);
     bool ok = true;
     std::size_t written = 0;
     while (ok && written < bytes.size()) {

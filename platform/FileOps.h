@@ -23,7 +23,9 @@ std::string ResolveCaseInsensitive(const std::string& path);
 
 // Copies a file, or every entry matching a pattern in the last component (directories with their trees), into
 // `target`. A single file goes into `target` when that is an existing directory, else becomes `target`.
-// Missing directories of the target path are created. A pattern that matches nothing succeeds.
+// Missing directories of the target path are created. A pattern that matches nothing succeeds. Only a source
+// named without a pattern is followed when it is a link; entries found by the pattern or inside a tree are
+// not: a link, FIFO, socket or device among them is not copied and makes the copy fail, the rest is copied.
 bool CopyInto(const std::string& source, const std::string& target);
 // Deletes a file or directory tree, or every entry matching a pattern in the last component. A pattern that
 // matches nothing succeeds; a plain path that does not exist fails.
@@ -49,10 +51,17 @@ std::optional<FileStamp> StampOf(const std::string& path);
 bool IsDirectory(const std::string& path);
 bool IsRegularFile(const std::string& path);
 
-// Reads a whole file; false when it cannot be read or is larger than maxBytes.
-bool ReadWholeFile(const std::string& path, std::string& out, std::size_t maxBytes = SIZE_MAX);
+// Whether a read may follow a symbolic link in the last component of its path.
+enum class Links { Follow, Refuse };
+
+// Reads a whole file; false (errno set, `out` untouched) when it cannot be read or is larger than maxBytes.
+// With Links::Refuse anything but a regular file (a link as the last component, a FIFO, device, directory)
+// fails at once, without blocking: for files in directories that student code could have written.
+bool ReadWholeFile(const std::string& path, std::string& out, std::size_t maxBytes = SIZE_MAX,
+                   Links links = Links::Follow);
 // Writes a temporary file beside `path` and renames it over `path`, so readers see the old or the new file
-// whole. With `durable`, the file and its directory are synced before it returns.
+// whole. With `durable`, the file and its directory are synced before it returns. The new file takes the
+// permission bits (never setuid, setgid or sticky) of a regular file it replaces, else 0644.
 bool WriteFileAtomically(const std::string& path, std::string_view bytes, bool durable = true);
 
 // The steps of an atomic replacement, for callers that replace many files with one sync for all of them:

@@ -1,8 +1,13 @@
 #pragma once
 // Builds one accepted submission with the compiler of the configuration (bccpath) and runs the program on its
 // variant's test, comparing the output with the variant's expected-output pattern (PatternCompare.h).
-// The compiler, make and the program run as child processes (platform/ChildProcess.h): the compiler's "bin"
-// in front of their PATH, the program confined and killed with everything it started after kProgramTimeLimit.
+// The build and the test run share one sandbox (platform/Sandbox.h, runner/SandboxStep.h): the build works on
+// a private copy of the stored sources, which it can never change, and the program runs in an empty private
+// directory; the compiler's "bin" is in front of their PATH, and each is killed with everything it started
+// when its time is up. Only the built program, the compiler's messages and the captured output come back
+// into the submission directory. Where no sandbox can be made, no student code runs (kRunNoSandbox), unless
+// the configuration allows the run without it ("dbase", "unsafe" = "1"): the build then runs in the
+// submission directory and the program in <zorpath>/tmp, confined by the limits of platform/ChildProcess.h.
 
 #include "platform/ChildProcess.h"
 #include "store/Database.h"
@@ -27,6 +32,10 @@ inline constexpr int kMakefileProject = 2;
 // The compiler's and make's output, for the teacher to read, in the work directory.
 inline constexpr const char* kBuildLogName = "build.txt";
 inline constexpr const char* kCaptureName = "tmp.txt";
+// The private copy of the sources that a sandboxed build works on, in <zorpath>/tmp; removed afterwards.
+inline constexpr const char* kBuildCopyName = "build";
+// The configuration key ("dbase") that allows student code to run where no sandbox can be made.
+inline constexpr const char* kUnsafeKey = "unsafe";
 
 // How the runner starts a child; tests may watch or replace it.
 using ProcessLauncher = std::function<ChildResult(const ChildRequest&)>;
@@ -36,12 +45,15 @@ struct TestPair {
     std::string expectedOutputFile;
 };
 
+// One line for the daemon's start: whether student code runs in the sandbox here, and what happens when not.
+std::string DescribeContainment(const std::string& configPath);
+
 class TestRunner {
 public:
-    // Reads bccpath (section "dbase", default ".") from the configuration at configPath and the database
-    // directory from db. The program runs in programDirectory (the daemon's <zorpath>/tmp).
-    TestRunner(Database& db, const std::string& configPath, const ResultRecord& result,
-               std::string programDirectory, ProcessLauncher launcher = RunChild);
+    // Reads bccpath (section "dbase", default ".") and unsafe from the configuration at configPath and the
+    // database directory from db. The installation zorpath holds bin/zorbox and the scratch directory tmp/.
+    TestRunner(Database& db, const std::string& configPath, const ResultRecord& result, std::string zorpath,
+               ProcessLauncher launcher = RunChild);
 
     // Finds, builds and tests the submission: one of the codes of RunResult.h.
     int Run();
@@ -49,9 +61,10 @@ public:
     // "*.c", else kNoProject (also for several makefiles, whatever C files there are). Letter case is
     // ignored.
     int FindProject(std::string& fileName, std::string& fileTitle);
-    // kRunPassed, kRunBuildFailed or kRunBuildNotStarted.
+    // Without a sandbox: kRunPassed, kRunBuildFailed or kRunBuildNotStarted.
     int Build(const std::string& fileName, int kind);
-    // Runs the program on every test pair in order; the first failure ends the run with its code.
+    // Without a sandbox: runs the program on every test pair in order; the first failure ends the run with
+    // its code.
     int RunTests(const std::string& programPath);
 
     // The compiler directory with a trailing "/".
@@ -62,12 +75,16 @@ public:
     const std::vector<TestPair>& Tests() const { return tests_; }
 
 private:
+    std::vector<std::string> BuildCommand(const std::string& fileName, int kind) const;
+    int RunInSandbox(const std::string& fileName, int kind, const std::string& programName);
     int RunTest(const std::string& programPath, const TestPair& test);
+    int CompareCapture(const TestPair& test);
 
     std::string compilerDirectory_;
     std::string workDirectory_;
     std::string captureFile_;
-    std::string programDirectory_;
+    std::string zorpath_;
+    bool unsafeAllowed_ = false;
     std::vector<TestPair> tests_;
     ProcessLauncher launcher_;
 };

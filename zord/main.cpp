@@ -131,6 +131,7 @@ int main(int argc, char** argv) {
     StartDaemon(daemon, context, {});
     std::fprintf(stderr, "zord: receiving submissions for %s (installation %s)\n", db.Path().c_str(),
                  zorpath.c_str());
+    std::fprintf(stderr, "zord: %s\n", DescribeContainment(options.configPath).c_str());
 
     int signal = 0;
     sigwait(&stopSignals, &signal);

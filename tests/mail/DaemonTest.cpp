@@ -20,6 +20,7 @@
 #include <sys/file.h>
 
 #include <filesystem>
+#include <map>
 #include <mutex>
 
 namespace tarvel {
@@ -50,6 +51,20 @@ std::string MailWithoutArchive(int number) {
 std::size_t FilesIn(const std::string& dir, std::string_view pattern = kArchivedMailPattern) {
     return ListMatching(dir, pattern).size();
 }
+
+// Every regular file below root with its content, to tell whether a cycle changed the store.
+std::map<std::string, std::string> Snapshot(const std::string& root) {
+    std::map<std::string, std::string> files;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
+        if (entry.is_regular_file()) {
+            files[entry.path().string()] = ReadBytes(entry.path().string());
+        }
+    }
+    return files;
+}
+
+// Thrown by a seam to stand for the daemon dying in the middle of a cycle.
+struct Killed {};
 
 class DaemonTest : public ::testing::Test {
 protected:
@@ -99,6 +114,22 @@ protected:
         EXPECT_TRUE(PrepareMailArchive(zorpath));
         WriteBytes(WaitingMailPath(zorpath, name), Retrieved(MailWithoutArchive(number)));
         return name;
+    }
+    // The intake's decision for a newly added student whose submission was refused: a cycle resumes it at
+    // the verdict stage, which mails the refusal and files the mail in done/.
+    Submission RefusedSubmission() {
+        StudentRecord student;
+        EXPECT_TRUE(
+            AddStudent(db, "12345", "J\xE1n", "Nov\xE1k", "student1@tarvel.test", "1", "A1", student));
+        Submission decided;
+        decided.outcome = IntakeOutcome::Refused;
+        decided.unid = student.unid;
+        decided.id = student.id;
+        decided.task = "1";
+        decided.reason = "task 1 not assigned";
+        decided.reply = "\nMily J\xE1n Nov\xE1k(12345).\n\nTvoje zadanie (1) bolo prijate.\nAle nebolo "
+                        "akceptovane na testovanie.";
+        return decided;
     }
 
     TempDir dir;
@@ -327,6 +358,107 @@ TEST_F(DaemonTest, AnIntakeRecordOfAnUnknownStudentSendsTheMailThroughTheIntakeA
     EXPECT_EQ(Mails()[0].mail.submission.outcome, IntakeOutcome::Failed);
     EXPECT_TRUE(IsRegularFile(JoinPath(DroppedDirectory(Zorpath()), name)));
     EXPECT_FALSE(IsRegularFile(IntakeRecordPath(Zorpath(), name)));
+}
+
+TEST_F(DaemonTest, AMailCutOffThreeTimesIsDroppedWithoutBeingProcessedAgain) {
+    const std::string reason = "interrupted " + std::to_string(kMaxInterruptedAttempts) + " times";
+    ASSERT_EQ(reason, "interrupted 3 times");
+    const struct {
+        const char* name;
+        int attempts; // the count the earlier, cut-off cycles left beside the mail
+        bool intakeRecord;
+        bool dropped;
+    } cases[] = {
+        {"cut off three times after its intake", 3, true, true},
+        {"cut off three times during its intake", 3, false, true},
+        {"cut off twice", 2, true, false},
+    };
+    const Submission decided = RefusedSubmission();
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        const auto& c = cases[i];
+        const std::string zorpath = dir / ("zor" + std::to_string(i));
+        const std::string name = LeaveWaitingMail(zorpath, "20000101-000000-000001-0000000000000001.mail", 1);
+        if (c.intakeRecord) {
+            ASSERT_TRUE(WriteIntakeRecord(zorpath, name, decided)) << c.name;
+        }
+        WriteBytes(AttemptsFilePath(zorpath, name), std::to_string(c.attempts) + "\n");
+        std::vector<std::string> sent;
+        DaemonContext context = Context();
+        context.send = [&](const std::string&, const std::string&, const std::string& to,
+                           const std::string&) {
+            sent.push_back(to);
+            return 1;
+        };
+        const auto store = Snapshot(dir / "db");
+        taken.clear();
+
+        EXPECT_EQ(DaemonCycle(context, zorpath), 1) << c.name;
+        const auto mails = Mails();
+        ASSERT_EQ(mails.size(), 1u) << c.name;
+        const DaemonMail& mail = mails[0].mail;
+        EXPECT_EQ(mail.archivedName, name) << c.name;
+        EXPECT_TRUE(mail.interrupted) << c.name;
+        EXPECT_TRUE(mail.filed) << c.name;
+        EXPECT_FALSE(IsRegularFile(WaitingMailPath(zorpath, name))) << c.name;
+        EXPECT_FALSE(IsRegularFile(AttemptsFilePath(zorpath, name))) << c.name;
+        EXPECT_FALSE(IsRegularFile(IntakeRecordPath(zorpath, name))) << c.name;
+        if (c.dropped) {
+            EXPECT_FALSE(mail.resumed) << c.name;
+            EXPECT_EQ(mail.submission.outcome, IntakeOutcome::Failed) << c.name;
+            EXPECT_EQ(mail.submission.reason, reason) << c.name;
+            EXPECT_TRUE(IsRegularFile(JoinPath(DroppedDirectory(zorpath), name))) << c.name;
+            EXPECT_EQ(ReadBytes(ReasonFilePath(zorpath, name)), reason + "\n") << c.name;
+            // Neither the intake (its scratch copy of the mail) nor the verdict stage ran.
+            EXPECT_FALSE(std::filesystem::exists(zorpath + "/tmp/mail.uu")) << c.name;
+            EXPECT_TRUE(sent.empty()) << c.name;
+            EXPECT_EQ(Snapshot(dir / "db"), store) << c.name;
+        } else {
+            EXPECT_TRUE(mail.resumed) << c.name;
+            EXPECT_TRUE(mail.submission.replySent) << c.name;
+            EXPECT_EQ(sent, (std::vector<std::string>{"student1@tarvel.test"})) << c.name;
+            EXPECT_TRUE(IsRegularFile(JoinPath(DoneDirectory(zorpath), name))) << c.name;
+        }
+        EXPECT_EQ(FilesIn(MailArchiveDirectory(zorpath), "*.attempts"), 0u) << c.name;
+    }
+}
+
+TEST_F(DaemonTest, AMailThatKillsEveryCycleIsSetAsideAfterThreeAttempts) {
+    const std::string name = LeaveWaitingMail(Zorpath(), "20000101-000000-000001-0000000000000001.mail", 1);
+    ASSERT_TRUE(WriteIntakeRecord(Zorpath(), name, RefusedSubmission()));
+    mailbox.Add(MailWithoutArchive(2));
+    int deliveries = 0;
+    DaemonContext context = Context();
+    context.send = [&](const std::string&, const std::string&, const std::string&,
+                       const std::string&) -> int {
+        ++deliveries;
+        throw Killed{};
+    };
+
+    // Every attempt is counted before it starts, so a cycle that dies still leaves its count behind.
+    for (int attempt = 1; attempt <= kMaxInterruptedAttempts; ++attempt) {
+        EXPECT_THROW(DaemonCycle(context, Zorpath()), Killed) << attempt;
+        EXPECT_EQ(ReadBytes(AttemptsFilePath(Zorpath(), name)), std::to_string(attempt) + "\n");
+        EXPECT_TRUE(IsRegularFile(WaitingMailPath(Zorpath(), name)));
+    }
+    EXPECT_EQ(deliveries, kMaxInterruptedAttempts);
+    EXPECT_TRUE(Mails().empty());
+
+    EXPECT_EQ(DaemonCycle(context, Zorpath()), 1);
+    EXPECT_EQ(deliveries, kMaxInterruptedAttempts);
+    ASSERT_EQ(Mails().size(), 1u);
+    EXPECT_EQ(Mails()[0].mail.archivedName, name);
+    EXPECT_TRUE(Mails()[0].mail.filed);
+    EXPECT_TRUE(IsRegularFile(JoinPath(DroppedDirectory(Zorpath()), name)));
+    EXPECT_FALSE(IsRegularFile(AttemptsFilePath(Zorpath(), name)));
+    EXPECT_FALSE(IsRegularFile(IntakeRecordPath(Zorpath(), name)));
+
+    // The mails after it are taken again.
+    EXPECT_EQ(DaemonCycle(context, Zorpath()), 1);
+    ASSERT_EQ(Mails().size(), 2u);
+    EXPECT_FALSE(Mails()[1].mail.interrupted);
+    EXPECT_TRUE(Mails()[1].mail.filed);
+    EXPECT_EQ(mailbox.Count(), 0u);
+    EXPECT_EQ(FilesIn(MailArchiveDirectory(Zorpath()), "*.attempts"), 0u);
 }
 
 TEST_F(DaemonTest, AMailThatCannotBeArchivedStaysOnTheServer) {

@@ -344,7 +344,7 @@ TEST_F(IntakeTest, ScratchDirectoryThatCannotBeWrittenFailsTheIntake) {
     EXPECT_TRUE(sent.empty());
 }
 
-TEST_F(IntakeTest, RenderingStepRunsInTheUnpackedSourcesWithTheToolDirectory) {
+TEST_F(IntakeTest, RenderingStepSeesOnlyTheUnpackedSourcesTheScriptAndTheRenderer) {
     std::vector<ChildRequest> started;
     intake.launcher = [&](const ChildRequest& request) {
         started.push_back(request);
@@ -352,8 +352,33 @@ TEST_F(IntakeTest, RenderingStepRunsInTheUnpackedSourcesWithTheToolDirectory) {
     };
     ASSERT_EQ(Process(MailOf(ZipOf(jan, "1"))).outcome, IntakeOutcome::Accepted);
     ASSERT_EQ(started.size(), 1u);
-    EXPECT_EQ(started[0].arguments, (std::vector<std::string>{"bash", Zor("bin/vexil.sh"), Zor("bin")}));
-    EXPECT_EQ(started[0].workingDirectory, Zor("tmp/src"));
+    EXPECT_EQ(started[0].arguments, (std::vector<std::string>{"bash", "/tarvel/vexil.sh", "/tarvel"}));
+    EXPECT_EQ(started[0].workingDirectory, "/src");
+    ASSERT_TRUE(started[0].sandbox);
+    const std::vector<SandboxMount>& mounts = started[0].sandbox->mounts;
+    ASSERT_EQ(mounts.size(), 3u);
+    EXPECT_EQ(mounts[0].source, Zor("tmp/src"));
+    EXPECT_TRUE(mounts[0].writable);
+    EXPECT_EQ(mounts[1].source, Zor("bin/vexil.sh"));
+    EXPECT_EQ(mounts[2].source, Zor("bin/vexil"));
+    EXPECT_FALSE(mounts[1].writable || mounts[2].writable);
+    EXPECT_TRUE(IsRegularFile(Db("students/" + jan.id + "/1/main.c.html")));
+}
+
+TEST_F(IntakeTest, WithoutASandboxTheRendererRunsAsTheSystemsOwnProgramConfinedToTheSources) {
+    std::vector<ChildRequest> started;
+    intake.launcher = [&](const ChildRequest& request) {
+        started.push_back(request);
+        ChildResult failed;
+        failed.outcome = ChildOutcome::SandboxFailed;
+        return request.sandbox ? failed : RunChild(request);
+    };
+    ASSERT_EQ(Process(MailOf(ZipOf(jan, "1"))).outcome, IntakeOutcome::Accepted);
+    ASSERT_EQ(started.size(), 2u);
+    EXPECT_EQ(started[1].arguments, (std::vector<std::string>{"bash", Zor("bin/vexil.sh"), Zor("bin")}));
+    EXPECT_EQ(started[1].workingDirectory, Zor("tmp/src"));
+    EXPECT_EQ(started[1].writableDirectories, std::vector<std::string>{Zor("tmp/src")});
+    EXPECT_TRUE(IsRegularFile(Db("students/" + jan.id + "/1/main.c.html")));
 }
 
 struct LatenessCase {

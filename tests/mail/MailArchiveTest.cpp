@@ -198,5 +198,48 @@ TEST_F(MailArchiveTest, ACutOffIntakeRecordIsNotRead) {
     }
 }
 
+TEST_F(MailArchiveTest, AttemptsAreCountedBesideTheMailUntilRemoved) {
+    ASSERT_TRUE(PrepareMailArchive(Zorpath()));
+    const std::string path = AttemptsFilePath(Zorpath(), "a.mail");
+    EXPECT_EQ(path, JoinPath(MailArchiveDirectory(Zorpath()), "a.attempts"));
+    EXPECT_EQ(CountAttempt(Zorpath(), "a.mail"), 1);
+    EXPECT_EQ(ReadBytes(path), "1\n");
+    EXPECT_EQ(CountAttempt(Zorpath(), "a.mail"), 2);
+    EXPECT_EQ(ReadBytes(path), "2\n");
+    EXPECT_EQ(CountAttempt(Zorpath(), "b.mail"), 1) << "each mail has its own count";
+    EXPECT_EQ(CountAttempt(Zorpath(), "a.mail"), 3);
+    RemoveAttempts(Zorpath(), "a.mail");
+    EXPECT_FALSE(IsRegularFile(path));
+    EXPECT_EQ(ReadBytes(AttemptsFilePath(Zorpath(), "b.mail")), "1\n");
+    EXPECT_EQ(CountAttempt(Zorpath(), "a.mail"), 1);
+}
+
+TEST_F(MailArchiveTest, AnAttemptsFileCountsOnlyWhenItHoldsANumberAndALineFeed) {
+    const struct {
+        const char* content;
+        int next;
+    } cases[] = {
+        {"7\n", 8},
+        {"", 1},
+        {"\n", 1},
+        {"2", 1},
+        {"x\n", 1},
+        {"2x\n", 1},
+        {" 2\n", 1},
+        {"-2\n", 1},
+        {"+2\n", 1},
+        {"2\n2\n", 1},
+        {"99999999999\n", 1},
+        {"123456789012345678901234567890\n", 1},
+    };
+    ASSERT_TRUE(PrepareMailArchive(Zorpath()));
+    const std::string path = AttemptsFilePath(Zorpath(), "a.mail");
+    for (const auto& c : cases) {
+        WriteBytes(path, c.content);
+        EXPECT_EQ(CountAttempt(Zorpath(), "a.mail"), c.next) << c.content;
+        EXPECT_EQ(ReadBytes(path), std::to_string(c.next) + "\n") << c.content;
+    }
+}
+
 } // namespace
 } // namespace tarvel

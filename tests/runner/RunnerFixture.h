@@ -1,6 +1,6 @@
 #pragma once
 // A database with one student (id 5) who submitted task 1, variant "a", and the installation's compiler
-// directory copied into the test's temporary directory as the installation copies it.
+// directory and sandbox step copied into the test's temporary directory as the installation copies them.
 
 #include "runner/TestRunner.h"
 #include "shell/Config.h"
@@ -28,7 +28,9 @@ protected:
         fs::copy(SourceDir() + "/install/bcc", dir / "bcc", fs::copy_options::recursive);
         fs::create_directories(WorkDirectory());
         fs::create_directories(dir / "db/tasks");
-        fs::create_directories(dir / "zortmp");
+        fs::create_directories(dir / "tmp");
+        fs::create_directories(dir / "bin");
+        fs::copy(ProgramPath("zorbox"), dir / "bin/zorbox");
         ASSERT_TRUE(WriteConfig(ConfigPath(), "dbase", "bccpath", dir / "bcc/"));
         database.UsePath(dir / "db");
         result.task = "1";
@@ -40,7 +42,8 @@ protected:
     std::string WorkDirectory() const { return dir / "db/students/5/1"; }
     std::string InputFile() const { return dir / "db/tasks/t1ma.in"; }
     std::string PatternFile() const { return dir / "db/tasks/t1ma.out"; }
-    std::string ProgramDirectory() const { return dir / "zortmp"; }
+    // The installation: bin/zorbox, and tmp/ where an unsandboxed program runs.
+    std::string ZorPath() const { return dir.Path(); }
 
     void Submit(const std::string& name, const std::string& content) {
         WriteBytes(WorkDirectory() + "/" + name, content);
@@ -50,7 +53,7 @@ protected:
         WriteBytes(PatternFile(), pattern);
     }
     int Run() {
-        TestRunner runner(database, ConfigPath(), result, ProgramDirectory());
+        TestRunner runner(database, ConfigPath(), result, ZorPath());
         return runner.Run();
     }
 

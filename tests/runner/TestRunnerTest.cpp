@@ -132,7 +132,7 @@ TEST_F(TestRunnerTest, CompilerDirectoryWithoutCompilerGivesNotStarted) {
 
 TEST_F(TestRunnerTest, BccPathWithoutTrailingSlashGetsOne) {
     ASSERT_TRUE(WriteConfig(ConfigPath(), "dbase", "bccpath", dir / "bcc"));
-    TestRunner runner(database, ConfigPath(), result, ProgramDirectory());
+    TestRunner runner(database, ConfigPath(), result, ZorPath());
     EXPECT_EQ(runner.CompilerDirectory(), dir / "bcc/");
     Submit("main.c", kSumProgram);
     Variant("1 1\n", "%Csum 2");
@@ -141,7 +141,7 @@ TEST_F(TestRunnerTest, BccPathWithoutTrailingSlashGetsOne) {
 
 TEST_F(TestRunnerTest, MissingBccPathMeansTheCurrentDirectory) {
     WriteBytes(ConfigPath(), "[dbase]\r\n");
-    TestRunner runner(database, ConfigPath(), result, ProgramDirectory());
+    TestRunner runner(database, ConfigPath(), result, ZorPath());
     EXPECT_EQ(runner.CompilerDirectory(), "./");
 }
 
@@ -206,46 +206,76 @@ void main()
     EXPECT_EQ(Run(), kRunPassed);
 }
 
+// What the sandbox's step would have said and written: its status lines, the built program, the capture.
+void ActAsStep(const ChildRequest& request, const std::string& statusLines, const std::string& capture) {
+    ASSERT_EQ(request.inheritedDescriptors.size(), 3u);
+    ASSERT_EQ(write(request.inheritedDescriptors[2], statusLines.data(), statusLines.size()),
+              static_cast<ssize_t>(statusLines.size()));
+    ASSERT_EQ(write(request.inheritedDescriptors[1], "ELF", 3), 3);
+    if (!request.outputFile.empty()) {
+        WriteBytes(request.outputFile, capture);
+    }
+}
+
+ChildResult Ended(ChildOutcome outcome, int exitCode = -1) {
+    ChildResult result;
+    result.outcome = outcome;
+    result.exitCode = exitCode;
+    return result;
+}
+
 // What the runner asks the child-process layer for, without running anything.
 class CommandLineTest : public testing::RunnerFixture {
 protected:
-    TestRunner Recording() {
-        return TestRunner(database, ConfigPath(), result, ProgramDirectory(),
-                          [this](const ChildRequest& request) {
+    // Records every request; a sandboxed one acts as a passing step, or fails as on a machine without bwrap.
+    TestRunner Recording(bool sandboxWorks = true) {
+        return TestRunner(database, ConfigPath(), result, ZorPath(),
+                          [this, sandboxWorks](const ChildRequest& request) {
                               requests.push_back(request);
-                              WriteBytes(request.outputFile, "");
-                              ChildResult exited;
-                              exited.outcome = ChildOutcome::Exited;
-                              exited.exitCode = 0;
-                              return exited;
+                              if (request.sandbox && !sandboxWorks) {
+                                  return Ended(ChildOutcome::SandboxFailed);
+                              }
+                              if (request.sandbox) {
+                                  ActAsStep(request, "build exited 0\nprogram copied\ntest exited\n", "");
+                              } else {
+                                  WriteBytes(request.outputFile, "");
+                              }
+                              return Ended(ChildOutcome::Exited, 0);
                           });
     }
     std::vector<ChildRequest> requests;
 };
 
-TEST_F(CommandLineTest, SingleSourceIsBuiltWithTheCompilerCommandLine) {
+TEST_F(CommandLineTest, BuildAndTestShareOneSandboxSeeingOnlyTheCopyTheCompilerAndTheStep) {
     ASSERT_TRUE(WriteConfig(ConfigPath(), "dbase", "bccpath", "/opt/bc5/"));
     Submit("main.c", kSumProgram);
     Variant("1 1\n", "");
     TestRunner runner = Recording();
     EXPECT_EQ(runner.Run(), kRunPassed);
-    ASSERT_EQ(requests.size(), 2u);
-    const ChildRequest& build = requests[0];
-    EXPECT_EQ(build.arguments,
-              (std::vector<std::string>{"bcc.exe", "-ml", "-I/opt/bc5/include", "-L/opt/bc5/lib", "main.c"}));
-    EXPECT_EQ(build.workingDirectory, WorkDirectory() + "/");
-    EXPECT_EQ(build.pathPrefix, "/opt/bc5/bin");
-    EXPECT_EQ(build.outputFile, WorkDirectory() + "/build.txt");
-    EXPECT_EQ(build.timeLimit, kBuildTimeLimit);
-    EXPECT_FALSE(build.confined);
-
-    const ChildRequest& test = requests[1];
-    EXPECT_EQ(test.arguments, std::vector<std::string>{WorkDirectory() + "/main.exe"});
-    EXPECT_EQ(test.workingDirectory, ProgramDirectory());
-    EXPECT_EQ(test.inputFile, InputFile());
-    EXPECT_EQ(test.outputFile, WorkDirectory() + "/tmp.txt");
-    EXPECT_EQ(test.timeLimit, kProgramTimeLimit);
-    EXPECT_TRUE(test.confined);
+    ASSERT_EQ(requests.size(), 1u);
+    const ChildRequest& step = requests[0];
+    EXPECT_EQ(step.arguments, (std::vector<std::string>{"/tarvel/zorbox", "main.exe", "bcc.exe", "-ml",
+                                                        "-I/opt/bc5/include", "-L/opt/bc5/lib", "main.c"}));
+    EXPECT_EQ(step.workingDirectory, "/build");
+    EXPECT_EQ(step.pathPrefix, "/opt/bc5/bin");
+    EXPECT_EQ(step.inputFile, InputFile());
+    EXPECT_EQ(step.outputFile, WorkDirectory() + "/tmp.txt");
+    EXPECT_EQ(step.timeLimit, kBuildTimeLimit + kProgramTimeLimit + std::chrono::milliseconds(5000));
+    ASSERT_TRUE(step.sandbox);
+    ASSERT_EQ(step.sandbox->mounts.size(), 3u);
+    EXPECT_EQ(step.sandbox->mounts[0].source, ZorPath() + "/tmp/build");
+    EXPECT_EQ(step.sandbox->mounts[0].target, "/build");
+    EXPECT_TRUE(step.sandbox->mounts[0].writable);
+    EXPECT_EQ(step.sandbox->mounts[1].source, "/opt/bc5");
+    EXPECT_EQ(step.sandbox->mounts[1].target, "/opt/bc5");
+    EXPECT_FALSE(step.sandbox->mounts[1].writable);
+    EXPECT_EQ(step.sandbox->mounts[2].source, ZorPath() + "/bin/zorbox");
+    EXPECT_FALSE(step.sandbox->mounts[2].writable);
+    EXPECT_EQ(step.sandbox->privateDirectories, std::vector<std::string>{"/test"});
+    EXPECT_TRUE(step.sandbox->commandIsInit);
+    // The program the step copied out is kept; the private copy of the sources is gone.
+    EXPECT_EQ(ReadBytes(WorkDirectory() + "/main.exe"), "ELF");
+    EXPECT_FALSE(std::filesystem::exists(ZorPath() + "/tmp/build"));
 }
 
 TEST_F(CommandLineTest, MakefileIsBuiltWithTheMakeCommandLine) {
@@ -254,17 +284,53 @@ TEST_F(CommandLineTest, MakefileIsBuiltWithTheMakeCommandLine) {
     Variant("1 1\n", "");
     TestRunner runner = Recording();
     EXPECT_EQ(runner.Run(), kRunPassed);
-    ASSERT_EQ(requests.size(), 2u);
-    EXPECT_EQ(requests[0].arguments, (std::vector<std::string>{"make.exe", "-B", "-fProg.mak"}));
-    EXPECT_EQ(requests[1].arguments, std::vector<std::string>{WorkDirectory() + "/Prog.exe"});
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].arguments,
+              (std::vector<std::string>{"/tarvel/zorbox", "Prog.exe", "make.exe", "-B", "-fProg.mak"}));
 }
 
-// How each way a child can end maps to a result code: the build's and the program's, one launch failing.
+TEST_F(CommandLineTest, WithoutASandboxNothingRunsUnlessTheConfigurationAllowsIt) {
+    ASSERT_TRUE(WriteConfig(ConfigPath(), "dbase", "bccpath", "/opt/bc5/"));
+    Submit("main.c", kSumProgram);
+    Variant("1 1\n", "");
+    {
+        TestRunner runner = Recording(false);
+        EXPECT_EQ(runner.Run(), kRunNoSandbox);
+        EXPECT_EQ(requests.size(), 1u);
+    }
+    requests.clear();
+    ASSERT_TRUE(WriteConfig(ConfigPath(), "dbase", "unsafe", "1"));
+    TestRunner runner = Recording(false);
+    EXPECT_EQ(runner.Run(), kRunPassed);
+    ASSERT_EQ(requests.size(), 3u);
+    const ChildRequest& build = requests[1];
+    EXPECT_FALSE(build.sandbox);
+    EXPECT_EQ(build.arguments,
+              (std::vector<std::string>{"bcc.exe", "-ml", "-I/opt/bc5/include", "-L/opt/bc5/lib", "main.c"}));
+    EXPECT_EQ(build.workingDirectory, WorkDirectory() + "/");
+    EXPECT_EQ(build.pathPrefix, "/opt/bc5/bin");
+    EXPECT_EQ(build.outputFile, WorkDirectory() + "/build.txt");
+    EXPECT_EQ(build.timeLimit, kBuildTimeLimit);
+    EXPECT_FALSE(build.confined);
+
+    const ChildRequest& test = requests[2];
+    EXPECT_FALSE(test.sandbox);
+    EXPECT_EQ(test.arguments, std::vector<std::string>{WorkDirectory() + "/main.exe"});
+    EXPECT_EQ(test.workingDirectory, ZorPath() + "/tmp");
+    EXPECT_EQ(test.inputFile, InputFile());
+    EXPECT_EQ(test.outputFile, WorkDirectory() + "/tmp.txt");
+    EXPECT_EQ(test.timeLimit, kProgramTimeLimit);
+    EXPECT_TRUE(test.confined);
+}
+
+// How each way the sandbox's step can end maps to a result code. When the test's files cannot be opened, the
+// build runs again alone and its status counts first.
 struct OutcomeCase {
     const char* name;
-    int failingLaunch; // 0: the build, 1: the program
-    ChildOutcome outcome;
-    int exitCode;
+    ChildOutcome launch;    // how the launch of the step ended
+    const char* status;     // the step's status lines
+    const char* capture;    // what the program wrote
+    const char* buildAlone; // when not null: the status of the build run alone after the launch above
     int expected;
 };
 
@@ -275,36 +341,58 @@ TEST_P(OutcomeTest, GivesTheResultCode) {
     Submit("main.c", kSumProgram);
     Variant("1 1\n", "%Csum 2");
     int launches = 0;
-    TestRunner runner(database, ConfigPath(), result, ProgramDirectory(), [&](const ChildRequest& request) {
-        ChildResult ended;
-        ended.outcome = ChildOutcome::Exited;
-        ended.exitCode = 0;
-        if (launches++ == c.failingLaunch) {
-            ended.outcome = c.outcome;
-            ended.exitCode = c.exitCode;
+    TestRunner runner(database, ConfigPath(), result, ZorPath(), [&](const ChildRequest& request) {
+        if (launches++ == 1) {
+            EXPECT_TRUE(request.inputFile.empty());
+            EXPECT_EQ(request.arguments[1], "");
+            ActAsStep(request, c.buildAlone, "");
+            return Ended(ChildOutcome::Exited, 0);
         }
-        if (ended.outcome != ChildOutcome::OutputNotCreated) {
-            WriteBytes(request.outputFile, "sum 2\n");
+        if (c.launch != ChildOutcome::InputNotOpened && c.launch != ChildOutcome::OutputNotCreated &&
+            c.launch != ChildOutcome::NotStarted) {
+            ActAsStep(request, c.status, c.capture);
         }
-        return ended;
+        return Ended(c.launch, c.launch == ChildOutcome::Exited ? 0 : -1);
     });
     EXPECT_EQ(runner.Run(), c.expected);
+    EXPECT_EQ(launches, c.buildAlone != nullptr ? 2 : 1);
+    EXPECT_FALSE(std::filesystem::exists(ZorPath() + "/tmp/build"));
 }
+
+constexpr const char* kPassed = "build exited 0\nprogram copied\ntest exited\n";
 
 INSTANTIATE_TEST_SUITE_P(
     Outcomes, OutcomeTest,
     ::testing::Values(
-        OutcomeCase{"BuildExitsNonZero", 0, ChildOutcome::Exited, 1, kRunBuildFailed},
-        OutcomeCase{"BuildKilledBySignal", 0, ChildOutcome::Signaled, -1, kRunBuildFailed},
-        OutcomeCase{"BuildOutOfTime", 0, ChildOutcome::TimedOut, -1, kRunBuildFailed},
-        OutcomeCase{"BuildNotStarted", 0, ChildOutcome::NotStarted, -1, kRunBuildNotStarted},
-        OutcomeCase{"BuildLogNotCreated", 0, ChildOutcome::OutputNotCreated, -1, kRunBuildNotStarted},
-        OutcomeCase{"ProgramExitCodeIgnored", 1, ChildOutcome::Exited, 7, kRunPassed},
-        OutcomeCase{"ProgramCrashedAfterWriting", 1, ChildOutcome::Signaled, -1, kRunPassed},
-        OutcomeCase{"ProgramKilledAfterWriting", 1, ChildOutcome::TimedOut, -1, kRunPassed},
-        OutcomeCase{"ProgramNotStarted", 1, ChildOutcome::NotStarted, -1, kRunProgramNotStarted},
-        OutcomeCase{"InputNotOpened", 1, ChildOutcome::InputNotOpened, -1, kRunInputUnavailable},
-        OutcomeCase{"CaptureNotCreated", 1, ChildOutcome::OutputNotCreated, -1, kRunInputUnavailable}),
+        OutcomeCase{"Passed", ChildOutcome::Exited, kPassed, "sum 2\n", nullptr, kRunPassed},
+        OutcomeCase{"WrongOutput", ChildOutcome::Exited, kPassed, "sum 3\n", nullptr, kRunOutputMismatch},
+        OutcomeCase{"BuildExitsNonZero", ChildOutcome::Exited, "build exited 1\n", "", nullptr,
+                    kRunBuildFailed},
+        OutcomeCase{"BuildKilledBySignal", ChildOutcome::Exited, "build signaled -1\n", "", nullptr,
+                    kRunBuildFailed},
+        OutcomeCase{"BuildOutOfTime", ChildOutcome::Exited, "build timedout -1\n", "", nullptr,
+                    kRunBuildFailed},
+        OutcomeCase{"BuildNotStarted", ChildOutcome::Exited, "build notstarted -1\n", "", nullptr,
+                    kRunBuildNotStarted},
+        OutcomeCase{"SandboxKilledBeforeTheBuildEnded", ChildOutcome::TimedOut, "", "", nullptr,
+                    kRunBuildFailed},
+        OutcomeCase{"NoSandbox", ChildOutcome::SandboxFailed, "", "", nullptr, kRunNoSandbox},
+        OutcomeCase{"StepMissingFromTheInstallation", ChildOutcome::NotStarted, "", "", nullptr,
+                    kRunNoSandbox},
+        OutcomeCase{"NoProgramBuilt", ChildOutcome::Exited, "build exited 0\nprogram missing\n", "", nullptr,
+                    kRunProgramNotStarted},
+        OutcomeCase{"ProgramNotStarted", ChildOutcome::Exited,
+                    "build exited 0\nprogram copied\ntest notstarted\n", "", nullptr, kRunProgramNotStarted},
+        OutcomeCase{"ProgramKilledAfterWriting", ChildOutcome::Exited,
+                    "build exited 0\nprogram copied\ntest timedout\n", "sum 2\n", nullptr, kRunPassed},
+        OutcomeCase{"SandboxKilledInTheTestAfterWriting", ChildOutcome::TimedOut,
+                    "build exited 0\nprogram copied\n", "sum 2\n", nullptr, kRunPassed},
+        OutcomeCase{"InputNotOpened", ChildOutcome::InputNotOpened, "", "", "build exited 0\n",
+                    kRunInputUnavailable},
+        OutcomeCase{"CaptureNotCreated", ChildOutcome::OutputNotCreated, "", "", "build exited 0\n",
+                    kRunInputUnavailable},
+        OutcomeCase{"BuildFailureCountsBeforeAMissingInput", ChildOutcome::InputNotOpened, "", "",
+                    "build exited 2\n", kRunBuildFailed}),
     [](const auto& info) { return std::string(info.param.name); });
 
 struct ProjectCase {
@@ -325,7 +413,7 @@ TEST_P(FindProjectTest, FindsTheOneProject) {
             Submit(file, "");
         }
     }
-    TestRunner runner(database, ConfigPath(), result, ProgramDirectory());
+    TestRunner runner(database, ConfigPath(), result, ZorPath());
     std::string fileName;
     std::string fileTitle;
     EXPECT_EQ(runner.FindProject(fileName, fileTitle), GetParam().kind);

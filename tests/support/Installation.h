@@ -44,6 +44,7 @@ public:
         fs::create_directories(Zor("bin"));
         fs::copy(SourceDir() + "/install/bin/vexil.sh", Zor("bin/vexil.sh"));
         fs::copy(ProgramPath("vexil"), Zor("bin/vexil"));
+        fs::copy(ProgramPath("zorbox"), Zor("bin/zorbox"));
         fs::copy(SourceDir() + "/install/bcc", Zor("bcc"), fs::copy_options::recursive);
         fs::create_directories(Zor("tmp"));
         ASSERT_TRUE(WriteConfig(ConfigPath(), "dbase", "zorpath", ZorPath()));
