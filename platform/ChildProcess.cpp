@@ -49,7 +49,7 @@ struct LaunchPlan {
     const int* inheritedFds = nullptr; // become the program's 3, 4, ...
     int inheritedCount = 0;
     pid_t caller = 0; // the supervisor ends when the caller does
-    // A sandboxed child: bwrap is started with the process cap, the file-size limit and no new privileges.
+    // A sandboxed child: bwrap is started with the file-size limit and no new privileges.
     bool sandboxed = false;
     int infoFd = -1;                           // bwrap's report of its finished set-up
     const char* cgroupProcesses = nullptr;     // the memory cgroup to enter first
@@ -247,6 +247,10 @@ void EnterCgroup(const char* processesFile) {
     if (plan.confined || plan.sandboxed) {
         SetLimit(RLIMIT_FSIZE, static_cast<rlim_t>(kConfinedFileSizeBytes));
         SetLimit(RLIMIT_CORE, 0);
+    }
+    // A sandbox's processes are counted in its own user namespace, where its first process caps them;
+    // outside, they would share one count with every other process of the user.
+    if (plan.confined && !plan.sandboxed) {
         SetLimit(RLIMIT_NPROC, plan.processCap);
     }
     if (plan.stageCount > 0 && !StageMounts(plan)) {
@@ -784,7 +788,9 @@ ChildResult RunChild(const ChildRequest& request) {
                 plan.programFd = program.get();
             }
         }
-        plan.processCap = static_cast<rlim_t>(CountUserThreads(uid) + kConfinedExtraProcesses);
+        if (!sandboxed) {
+            plan.processCap = static_cast<rlim_t>(CountUserThreads(uid) + kConfinedExtraProcesses);
+        }
     }
 
     FileDescriptor ruleset;

@@ -46,7 +46,8 @@ struct ChildRequest {
     std::vector<std::string> writableDirectories;
     // When set, the child runs in this sandbox: arguments, workingDirectory and pathPrefix are paths inside
     // it, while inputFile and outputFile are opened outside, by the caller. Its environment is PATH, HOME,
-    // TMPDIR and the locale, its processes are capped as for a confined child, and the file-size limit holds.
+    // TMPDIR and the locale, and the file-size limit holds; the process cap is the first process's to set
+    // inside, where only the sandbox's own processes count (zorbox sets kConfinedExtraProcesses).
     // A death by signal N is reported as an exit with 128 + N.
     std::optional<SandboxSpec> sandbox;
     // Open descriptors the child gets as 3, 4, ... in this order; they stay the caller's.

@@ -247,6 +247,8 @@ int main(int argc, char** argv) {
     }
     // Same-user processes of the sandbox must not trace this one or reach its descriptors through /proc.
     prctl(PR_SET_DUMPABLE, 0);
+    // Counted in the sandbox's own user namespace: the build's and the program's processes, not the user's.
+    SetLimit(RLIMIT_NPROC, static_cast<rlim_t>(kConfinedExtraProcesses));
     close_range(kStepStatusFd + 1, ~0U, 0);
     const std::string name = argv[1];
     const std::vector<std::string> build(argv + 2, argv + argc);
