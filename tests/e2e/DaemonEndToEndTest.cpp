@@ -253,6 +253,55 @@ TEST_F(DaemonEndToEndTest, ADaemonKilledInTheMiddleOfACycleLosesNothing) {
     EXPECT_FALSE(OldestWaitingMail(ZorPath(), waiting));
 }
 
+TEST_F(DaemonEndToEndTest, ACheatingSubmissionFailsItsTestAndCannotTouchAClassmatesMail) {
+    // Ján's program looks for the expected output and, with the mailbox password a classmate deciphered
+    // from zor.ini, logs into the daemon's mailbox to delete the next waiting submission.
+    const std::string port = servers.pop3.substr(servers.pop3.rfind(':') + 1);
+    const std::string cheat =
+        "#include <stdio.h>\n#include <string.h>\n#include <unistd.h>\n#include <arpa/inet.h>\n"
+        "#include <sys/socket.h>\n"
+        "static void delete_next(void) {\n"
+        "    const char* dialogue = \"USER zor\\r\\nPASS " +
+        servers.password +
+        "\\r\\nDELE 1\\r\\nQUIT\\r\\n\";\n"
+        "    char reply[512];\n"
+        "    struct sockaddr_in a = {0};\n"
+        "    int s = socket(AF_INET, SOCK_STREAM, 0);\n"
+        "    a.sin_family = AF_INET; a.sin_port = htons(" +
+        port +
+        "); a.sin_addr.s_addr = htonl(0x7f000001);\n"
+        "    if (connect(s, (struct sockaddr*)&a, sizeof a) != 0) return;\n"
+        "    write(s, dialogue, strlen(dialogue));\n"
+        "    sleep(1);\n"
+        "    read(s, reply, sizeof reply);\n"
+        "}\n"
+        "int main(void) {\n"
+        "    const char* keys[] = {\"" +
+        Db("tasks/t1ma.out") +
+        "\", \"../db/default/tasks/t1ma.out\",\n"
+        "                          \"../../../../tasks/t1ma.out\", 0};\n"
+        "    int i;\n"
+        "    delete_next();\n"
+        "    for (i = 0; keys[i]; i++)\n"
+        "        if (fopen(keys[i], \"r\")) { puts(\"sum 5\"); return 0; }\n"
+        "    puts(\"sum 0\");\n"
+        "    return 0;\n}\n";
+    SendAsStudent("student1", "mime", SubmissionFolder("jan", jan, "1", {{"main.c", cheat}}));
+    SendAsStudent("student2", "mime", SubmissionFolder("eva", eva, "1", MakeProject()));
+
+    ZordProcess zord(ConfigPath(), dir / "zord.out");
+    ASSERT_TRUE(zord.WaitForLines(2, 90s)) << zord.Errors();
+    EXPECT_EQ(zord.Stop(SIGTERM), 0) << zord.Errors();
+    EXPECT_NE(zord.Errors().find("student code runs in a sandbox"), std::string::npos) << zord.Errors();
+    EXPECT_EQ(ResultValue(jan, "1", "test"), "21");
+    EXPECT_EQ(ResultValue(eva, "1", "test"), "0");
+    const auto janAnswers = FetchMessages(servers, "student1", 1);
+    ASSERT_EQ(janAnswers.size(), 1u);
+    EXPECT_NE(BodyOf(janAnswers[0]).find("Vysledok testov: vystup programu nezodpoveda zadaniu"),
+              std::string::npos);
+    EXPECT_EQ(FetchMessages(servers, "student2", 1).size(), 1u);
+}
+
 // The daemon's worker in this process against the real servers, timed by its observer.
 class DaemonLoopTest : public DaemonInstallation {
 protected:
