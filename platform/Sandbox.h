@@ -11,8 +11,9 @@
 namespace tarvel {
 
 // Everything inside the sandbox together, memfd and shared memory included, where a memory cgroup can be
-// made.
-inline constexpr long long kSandboxMemoryBytes = 512LL * 1024 * 1024;
+// made. Above one process's address space (kConfinedAddressSpaceBytes), so that a program that only
+// allocates meets its own limit first.
+inline constexpr long long kSandboxMemoryBytes = 640LL * 1024 * 1024;
 // Each private directory (/tmp, /dev/shm and those a step asks for) is a file system of this size.
 inline constexpr long long kSandboxDirectoryBytes = 64LL * 1024 * 1024;
 // The user and group ids the code has inside.
