@@ -53,7 +53,7 @@ bool ReadIdentity(const std::string& sourceDir, Submission& submission, std::str
     const auto name = FindCaseInsensitive(sourceDir, kIdentityFileName);
     std::string bytes;
     if (!name || !IsRegularFile(JoinPath(sourceDir, *name)) ||
-        !ReadWholeFile(JoinPath(sourceDir, *name), bytes, kMaxIdentityFile)) {
+        !ReadWholeFile(JoinPath(sourceDir, *name), bytes, kMaxIdentityFile, Links::Refuse)) {
         reason = "identity.dat missing at the top of the archive";
         return false;
     }

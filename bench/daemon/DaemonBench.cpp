@@ -368,6 +368,7 @@ int main() {
     fs::create_directories(zor + "/tmp");
     fs::copy(std::string(TARVEL_SOURCE_DIR) + "/install/bin/vexil.sh", zor + "/bin/vexil.sh");
     fs::copy(std::string(TARVEL_BINARY_DIR) + "/bin/vexil", zor + "/bin/vexil");
+    fs::copy(std::string(TARVEL_BINARY_DIR) + "/bin/zorbox", zor + "/bin/zorbox");
     fs::copy(std::string(TARVEL_SOURCE_DIR) + "/install/bcc", zor + "/bcc", fs::copy_options::recursive);
     WriteConfig(config, "dbase", "zorpath", zor);
     WriteConfig(config, "dbase", "dbpath", zor + "/db/default");

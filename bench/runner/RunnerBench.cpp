@@ -281,9 +281,10 @@ struct BenchSetup {
         fs::copy(std::string(TARVEL_SOURCE_DIR) + "/install/bcc", root + "/bcc", fs::copy_options::recursive);
         WriteConfig(config, "dbase", "bccpath", root + "/bcc/");
         for (const char* directory :
-             {"/db/tasks", "/db/students/5/1", "/db/students/5/2", "/tmp", "/floor1", "/floor2"}) {
+             {"/db/tasks", "/db/students/5/1", "/db/students/5/2", "/tmp", "/bin", "/floor1", "/floor2"}) {
             fs::create_directories(root + directory);
         }
+        fs::copy(std::string(TARVEL_BINARY_DIR) + "/bin/zorbox", root + "/bin/zorbox");
         db.UsePath(root + "/db");
 
         std::string records;
@@ -321,7 +322,7 @@ struct BenchSetup {
         result.task = task;
         result.studentId = "5";
         result.mod = "a";
-        TestRunner runner(db, config, result, root + "/tmp");
+        TestRunner runner(db, config, result, root);
         return runner.Run();
     }
     int Shell(const std::string& script) { return std::system(script.c_str()); }

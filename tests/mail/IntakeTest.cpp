@@ -365,6 +365,41 @@ TEST_F(IntakeTest, RenderingStepSeesOnlyTheUnpackedSourcesTheScriptAndTheRendere
     EXPECT_TRUE(IsRegularFile(Db("students/" + jan.id + "/1/main.c.html")));
 }
 
+// A renderer that was made to misbehave leaves links in the unpacked sources: the daemon reads and copies
+// none of them.
+struct PlantedLinkCase {
+    const char* name;
+    const char* link; // in tmp/src, pointing at the canary outside
+    IntakeOutcome outcome;
+};
+
+class PlantedLink : public IntakeTest, public ::testing::WithParamInterface<PlantedLinkCase> {};
+
+TEST_P(PlantedLink, IsNeverFollowed) {
+    WriteBytes(dir / "canary.txt", "[IDZ]\r\nUNID=23456\r\nID=" + eva.id + "\r\nTID=1\r\n");
+    intake.launcher = [&](const ChildRequest& request) {
+        const std::string sources = Zor("tmp/src");
+        std::filesystem::remove(sources + "/" + GetParam().link);
+        std::filesystem::create_symlink(dir / "canary.txt", sources + "/" + GetParam().link);
+        return RunChild(request);
+    };
+    const Submission submission = Process(MailOf(ZipOf(jan, "1")));
+    EXPECT_EQ(submission.outcome, GetParam().outcome) << submission.reason;
+    EXPECT_NE(submission.unid, "23456");
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(Db("students"))) {
+        EXPECT_FALSE(entry.is_symlink()) << entry.path();
+        if (entry.is_regular_file()) {
+            EXPECT_EQ(ReadBytes(entry.path()).find("UNID=23456"), std::string::npos) << entry.path();
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Renderer, PlantedLink,
+                         ::testing::Values(PlantedLinkCase{"AsAPage", "main.c.html", IntakeOutcome::Refused},
+                                           PlantedLinkCase{"AsTheIdentity", "identity.dat",
+                                                           IntakeOutcome::Failed}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 TEST_F(IntakeTest, WithoutASandboxTheRendererRunsAsTheSystemsOwnProgramConfinedToTheSources) {
     std::vector<ChildRequest> started;
     intake.launcher = [&](const ChildRequest& request) {
