@@ -3,7 +3,6 @@
 #include "platform/ChildProcess.h"
 #include "platform/FileOps.h"
 
-#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <fstream>
@@ -190,43 +189,61 @@ std::string MachinePathOf(const SandboxSpec& spec, const std::string& insidePath
     return insidePath;
 }
 
-bool MemoryCgroup::Create(long long limitBytes) {
-    static std::atomic<unsigned> counter{0};
-    std::string parent;
-    bool unified = false;
-    if (!directory_.empty() || !OwnMemoryCgroup(parent, unified)) {
-        return false;
+namespace {
+
+// Cgroups of daemons that ended without removing theirs: empty, so that removing them succeeds.
+void RemoveStaleCgroups(const std::string& parent) {
+    for (const std::string& name : ListMatching(parent, "tarvel-*")) {
+        ::rmdir(JoinPath(parent, name).c_str());
     }
-    const std::string directory =
-        parent + "/tarvel-" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
-    if (::mkdir(directory.c_str(), 0755) != 0) {
-        return false;
-    }
-    directory_ = directory;
-    const std::string limit = std::to_string(limitBytes);
-    const bool limited = unified ? WriteSmallFile(directory + "/memory.max", limit) &&
+}
+
+class OwnedCgroup {
+public:
+    OwnedCgroup() {
+        std::string parent;
+        bool unified = false;
+        if (!OwnMemoryCgroup(parent, unified)) {
+            return;
+        }
+        RemoveStaleCgroups(parent);
+        const std::string directory = parent + "/tarvel-" + std::to_string(::getpid());
+        if (::mkdir(directory.c_str(), 0755) != 0) {
+            return;
+        }
+        const std::string limit = std::to_string(kSandboxMemoryBytes);
+        const bool limited = unified
+                                 ? WriteSmallFile(directory + "/memory.max", limit) &&
                                        (!IsRegularFile(directory + "/memory.swap.max") ||
                                         WriteSmallFile(directory + "/memory.swap.max", "0"))
                                  : WriteSmallFile(directory + "/memory.limit_in_bytes", limit) &&
                                        (!IsRegularFile(directory + "/memory.memsw.limit_in_bytes") ||
                                         WriteSmallFile(directory + "/memory.memsw.limit_in_bytes", limit));
-    if (!limited) {
-        ::rmdir(directory.c_str());
-        directory_.clear();
-        return false;
+        if (!limited) {
+            ::rmdir(directory.c_str());
+            return;
+        }
+        cgroup_.directory = directory;
+        cgroup_.unified = unified;
     }
-    processesFile_ = directory + "/cgroup.procs";
-    return true;
-}
+    OwnedCgroup(const OwnedCgroup&) = delete;
+    OwnedCgroup& operator=(const OwnedCgroup&) = delete;
+    ~OwnedCgroup() {
+        if (!cgroup_.directory.empty()) {
+            ::rmdir(cgroup_.directory.c_str());
+        }
+    }
+    const SandboxCgroup* Get() const { return cgroup_.directory.empty() ? nullptr : &cgroup_; }
 
-MemoryCgroup::~MemoryCgroup() {
-    if (directory_.empty()) {
-        return;
-    }
-    // The last process may still be leaving the cgroup for a moment after it was reaped.
-    for (int attempt = 0; attempt < 100 && ::rmdir(directory_.c_str()) != 0 && errno == EBUSY; ++attempt) {
-        ::usleep(1000);
-    }
+private:
+    SandboxCgroup cgroup_;
+};
+
+} // namespace
+
+const SandboxCgroup* SandboxMemoryCgroup() {
+    static const OwnedCgroup owned;
+    return owned.Get();
 }
 
 bool SandboxWorks() {

@@ -30,7 +30,6 @@ struct SandboxSpec {
     std::vector<SandboxMount> mounts; // beside the read-only system view
     // Empty private directories of kSandboxDirectoryBytes, gone with the sandbox.
     std::vector<std::string> privateDirectories;
-    long long memoryBytes = kSandboxMemoryBytes;
     // The command is the sandbox's first process (pid 1): nothing inside can signal it, and it must reap the
     // orphans itself. Otherwise bwrap's own first process does that.
     bool commandIsInit = false;
@@ -52,25 +51,14 @@ std::vector<std::string> SandboxCommandLine(const std::string& tool, const Sandb
 // otherwise the same path (the read-only system view), or empty for a private directory.
 std::string MachinePathOf(const SandboxSpec& spec, const std::string& insidePath);
 
-// A cgroup that limits the memory of the processes moved into it. Made below the daemon's own cgroup (v1
-// memory controller, or v2 with the memory controller delegated); removed when destroyed.
-class MemoryCgroup {
-public:
-    MemoryCgroup() = default;
-    MemoryCgroup(const MemoryCgroup&) = delete;
-    MemoryCgroup& operator=(const MemoryCgroup&) = delete;
-    ~MemoryCgroup();
-
-    // False when no cgroup can be made here (no controller, no permission); nothing is left behind then.
-    bool Create(long long limitBytes);
-    // Writing "0" into this file moves the writing process, and later its children, into the cgroup; empty
-    // until Create succeeded.
-    const std::string& ProcessesFile() const { return processesFile_; }
-
-private:
-    std::string directory_;
-    std::string processesFile_;
+// The memory cgroup the sandboxes of this process run in, limited to kSandboxMemoryBytes: made once below
+// the daemon's own cgroup (v1 memory controller, or v2 with the memory controller delegated), removed when
+// the process ends. Null where none can be made (no controller, no permission).
+struct SandboxCgroup {
+    std::string directory;
+    bool unified = false; // cgroup v2: a process is moved whole, through cgroup.procs
 };
+const SandboxCgroup* SandboxMemoryCgroup();
 
 // True when a sandbox can be made on this machine: bwrap is there and the kernel lets it make its
 // namespaces. Tried once per process.
