@@ -1,5 +1,6 @@
 #include "platform/ChildProcess.h"
 
+#include "platform/FileDescriptor.h"
 #include "platform/FileOps.h"
 #include "platform/WriteConfinement.h"
 
@@ -90,28 +91,6 @@ constexpr int kScratchFdBase = ReportFd(kMaxInheritedFds) + 8;
 // starts bwrap as "nobody", who may not be able to reach them where they are.
 constexpr const char* kStagingRoot = "/tmp";
 constexpr int kMaxStagedMounts = 16;
-
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd = -1) : fd_(fd) {}
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    ~FileDescriptor() {
-        if (fd_ >= 0) {
-            close(fd_);
-        }
-    }
-    int get() const { return fd_; }
-    void reset(int fd = -1) {
-        if (fd_ >= 0) {
-            close(fd_);
-        }
-        fd_ = fd;
-    }
-
-private:
-    int fd_;
-};
 
 // ---- async-signal-safe helpers for the forked processes ----
 

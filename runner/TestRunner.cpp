@@ -1,5 +1,6 @@
 #include "runner/TestRunner.h"
 
+#include "platform/FileDescriptor.h"
 #include "platform/FileOps.h"
 #include "runner/PatternCompare.h"
 #include "runner/RunResult.h"
@@ -50,22 +51,6 @@ std::string TitleOf(const std::string& fileName) {
 
 // Beyond the build's and the program's own limits, the sandbox as a whole gets this long to end.
 constexpr std::chrono::milliseconds kSandboxMargin{5000};
-
-class Descriptor {
-public:
-    explicit Descriptor(int fd = -1) : fd_(fd) {}
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    ~Descriptor() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-    }
-    int get() const { return fd_; }
-
-private:
-    int fd_;
-};
 
 // What zorbox said of the build and the test run (runner/SandboxStep.h).
 struct StepReport {
@@ -181,10 +166,10 @@ int TestRunner::RunInSandbox(const std::string& fileName, int kind, const std::s
         RemoveTree(buildCopy);
         return kRunBuildNotStarted;
     }
-    const Descriptor buildLog(::open((workDirectory_ + kBuildLogName).c_str(),
-                                     O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644));
+    const FileDescriptor buildLog(::open((workDirectory_ + kBuildLogName).c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644));
     std::string programCopy = workDirectory_ + "." + programName + ".XXXXXX";
-    const Descriptor copy(::mkostemp(programCopy.data(), O_CLOEXEC));
+    const FileDescriptor copy(::mkostemp(programCopy.data(), O_CLOEXEC));
     int status[2];
     if (buildLog.get() < 0 || copy.get() < 0 || !MakeStatusPipe(status)) {
         if (copy.get() >= 0) {
@@ -193,8 +178,8 @@ int TestRunner::RunInSandbox(const std::string& fileName, int kind, const std::s
         RemoveTree(buildCopy);
         return kRunBuildNotStarted;
     }
-    const Descriptor statusRead(status[0]);
-    const Descriptor statusWrite(status[1]);
+    const FileDescriptor statusRead(status[0]);
+    const FileDescriptor statusWrite(status[1]);
 
     SandboxSpec sandbox;
     std::string compiler = compilerDirectory_;
