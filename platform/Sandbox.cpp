@@ -4,6 +4,7 @@
 #include "platform/FileOps.h"
 
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <fstream>
 #include <mutex>
@@ -191,10 +192,13 @@ std::string MachinePathOf(const SandboxSpec& spec, const std::string& insidePath
 
 namespace {
 
-// Cgroups of daemons that ended without removing theirs: empty, so that removing them succeeds.
+// Cgroups of daemons that ended without removing theirs ("tarvel-<pid>" of a process that is gone).
 void RemoveStaleCgroups(const std::string& parent) {
     for (const std::string& name : ListMatching(parent, "tarvel-*")) {
-        ::rmdir(JoinPath(parent, name).c_str());
+        const long pid = std::atol(name.c_str() + 7);
+        if (pid > 0 && ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH) {
+            ::rmdir(JoinPath(parent, name).c_str());
+        }
     }
 }
 
