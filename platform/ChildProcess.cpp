@@ -219,6 +219,14 @@ void EnterCgroup(const char* processesFile) {
     if (plan.cgroupProcesses != nullptr) {
         EnterCgroup(plan.cgroupProcesses);
     }
+    if (plan.sandboxed) {
+        // When the sandbox's memory runs out, the kernel must kill inside it, never the supervisor beside it.
+        const int adjust = open("/proc/self/oom_score_adj", O_WRONLY | O_CLOEXEC);
+        if (adjust >= 0) {
+            WriteAll(adjust, "1000", 4);
+            close(adjust);
+        }
+    }
     if (chdir(plan.workingDirectory) != 0) {
         FailStart(statusFd);
     }
