@@ -18,3 +18,14 @@ function(tarvel_add_test)
     PROPERTIES SKIP_RETURN_CODE 77 ${TEST_PROPERTIES}
     DISCOVERY_TIMEOUT 60)
 endfunction()
+
+# tarvel_add_test_as_ordinary_user(program ...)
+# Runs whole test programs once more as the unprivileged user "nobody" (tests/support/as_user.sh), as a
+# daemon started by an ordinary user runs; skipped when the tests are not run as root.
+function(tarvel_add_test_as_ordinary_user)
+  foreach(program IN LISTS ARGN)
+    add_test(NAME ${program}_as_ordinary_user
+             COMMAND sh ${PROJECT_SOURCE_DIR}/tests/support/as_user.sh $<TARGET_FILE:${program}>)
+    set_tests_properties(${program}_as_ordinary_user PROPERTIES SKIP_RETURN_CODE 77)
+  endforeach()
+endfunction()
