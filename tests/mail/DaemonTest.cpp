@@ -307,17 +307,8 @@ TEST_F(DaemonTest, AMailSavedBeforeDeleIsProcessedOnceWhenTheServerHandsItOutAga
 }
 
 TEST_F(DaemonTest, AMailCutOffAfterItsIntakeResumesAtTheVerdictStage) {
-    StudentRecord student;
-    ASSERT_TRUE(AddStudent(db, "12345", "J\xE1n", "Nov\xE1k", "student1@tarvel.test", "1", "A1", student));
     const std::string name = LeaveWaitingMail(Zorpath(), "20000101-000000-000001-0000000000000001.mail", 1);
-    Submission decided;
-    decided.outcome = IntakeOutcome::Refused;
-    decided.unid = student.unid;
-    decided.id = student.id;
-    decided.task = "1";
-    decided.reason = "task 1 not assigned";
-    decided.reply = "\nMily J\xE1n Nov\xE1k(12345).\n\nTvoje zadanie (1) bolo prijate.\nAle nebolo "
-                    "akceptovane na testovanie.";
+    const Submission decided = RefusedSubmission();
     ASSERT_TRUE(WriteIntakeRecord(Zorpath(), name, decided));
 
     std::vector<std::string> sent;
