@@ -182,11 +182,14 @@ int TestRunner::RunInSandbox(const std::string& fileName, int kind, const std::s
     const FileDescriptor statusWrite(status[1]);
 
     SandboxSpec sandbox;
-    std::string compiler = compilerDirectory_;
-    compiler.pop_back();
     sandbox.mounts = {{buildCopy, kSandboxBuildDirectory, true},
-                      {compiler.empty() ? "/" : compiler, compiler.empty() ? "/" : compiler, false},
                       {JoinPath(JoinPath(zorpath_, "bin"), kSandboxStepName), kSandboxStepPath, false}};
+    // The compiler directory is seen where the command lines name it. The root would show the whole
+    // machine, and a relative directory names nothing inside; the build then finds no compiler there.
+    const std::string compiler = compilerDirectory_.substr(0, compilerDirectory_.size() - 1);
+    if (compiler.starts_with("/") && compiler.find_first_not_of('/') != std::string::npos) {
+        sandbox.mounts.push_back({compiler, compiler, false});
+    }
     sandbox.privateDirectories = {kSandboxTestDirectory};
     sandbox.commandIsInit = true;
     ChildRequest request;

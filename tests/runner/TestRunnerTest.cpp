@@ -266,16 +266,33 @@ TEST_F(CommandLineTest, BuildAndTestShareOneSandboxSeeingOnlyTheCopyTheCompilerA
     EXPECT_EQ(step.sandbox->mounts[0].source, ZorPath() + "/tmp/build");
     EXPECT_EQ(step.sandbox->mounts[0].target, "/build");
     EXPECT_TRUE(step.sandbox->mounts[0].writable);
-    EXPECT_EQ(step.sandbox->mounts[1].source, "/opt/bc5");
-    EXPECT_EQ(step.sandbox->mounts[1].target, "/opt/bc5");
+    EXPECT_EQ(step.sandbox->mounts[1].source, ZorPath() + "/bin/zorbox");
+    EXPECT_EQ(step.sandbox->mounts[1].target, "/tarvel/zorbox");
     EXPECT_FALSE(step.sandbox->mounts[1].writable);
-    EXPECT_EQ(step.sandbox->mounts[2].source, ZorPath() + "/bin/zorbox");
+    EXPECT_EQ(step.sandbox->mounts[2].source, "/opt/bc5");
+    EXPECT_EQ(step.sandbox->mounts[2].target, "/opt/bc5");
     EXPECT_FALSE(step.sandbox->mounts[2].writable);
     EXPECT_EQ(step.sandbox->privateDirectories, std::vector<std::string>{"/test"});
     EXPECT_TRUE(step.sandbox->commandIsInit);
     // The program the step copied out is kept; the private copy of the sources is gone.
     EXPECT_EQ(ReadBytes(WorkDirectory() + "/main.exe"), "ELF");
     EXPECT_FALSE(std::filesystem::exists(ZorPath() + "/tmp/build"));
+}
+
+TEST_F(CommandLineTest, ACompilerDirectoryThatIsTheRootOrRelativeIsNeverMounted) {
+    Submit("main.c", kSumProgram);
+    Variant("1 1\n", "");
+    for (const char* bccpath : {"/", "//", ".", "bcc/"}) {
+        ASSERT_TRUE(WriteConfig(ConfigPath(), "dbase", "bccpath", bccpath));
+        requests.clear();
+        TestRunner runner = Recording();
+        runner.Run();
+        ASSERT_EQ(requests.size(), 1u) << bccpath;
+        for (const SandboxMount& mount : requests[0].sandbox->mounts) {
+            EXPECT_TRUE(mount.source == ZorPath() + "/tmp/build" || mount.source == ZorPath() + "/bin/zorbox")
+                << bccpath << ": " << mount.source;
+        }
+    }
 }
 
 TEST_F(CommandLineTest, MakefileIsBuiltWithTheMakeCommandLine) {
