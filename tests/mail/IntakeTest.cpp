@@ -467,12 +467,32 @@ TEST(LatenessRefusal, DeadlineMonthOutsideTheYearIsNoDeadline) {
     }
 }
 
+TEST_F(IntakeTest, WithoutASandboxAnAcceptedSubmissionIsStoredAndAnsweredButNotTested) {
+    const ProcessLauncher noSandbox = [](const ChildRequest& request) {
+        ChildResult failed;
+        failed.outcome = ChildOutcome::SandboxFailed;
+        return request.sandbox ? failed : RunChild(request);
+    };
+    intake.launcher = noSandbox;
+    verdict.launcher = noSandbox;
+    const Submission submission = Process(MailOf(ZipOf(jan, "1")));
+    EXPECT_EQ(submission.outcome, IntakeOutcome::Accepted);
+    EXPECT_EQ(submission.testCode, kRunNoSandbox);
+    EXPECT_EQ(ResultKey(jan, "1", "test"), kRunNoSandbox);
+    EXPECT_FALSE(IsRegularFile(Db("students/" + jan.id + "/1/main.exe")));
+    EXPECT_NE(DescribeSubmission(submission).find(", test 13 (not tested: no sandbox)"), std::string::npos);
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_NE(sent[0].message.find("Vysledok testov: netestovane: chyba bezpecne prostredie (sandbox)"),
+              std::string::npos);
+}
+
 TEST(TestResultLine, NamesEveryCodeOfTheRunner) {
     const std::pair<int, const char*> cases[] = {
         {kRunPassed, "program je funkcny"},
         {kRunNothingToBuild, "nenasiel sa projekt ani zdrojovy subor"},
         {kRunBuildFailed, "preklad zlyhal"},
         {kRunBuildNotStarted, "prekladac sa nepodarilo spustit"},
+        {kRunNoSandbox, "netestovane: chyba bezpecne prostredie (sandbox)"},
         {kRunOutputMismatch, "vystup programu nezodpoveda zadaniu"},
         {kRunProgramNotStarted, "program sa nepodarilo spustit"},
         {kRunInputUnavailable, "testovanie zlyhalo (kod 23)"},
