@@ -32,8 +32,9 @@ std::string_view TrimSpace(std::string_view text) {
 // Windows opens it from the submission directory. Absolute names and ".." never leave the submission: such a
 // file is simply not part of it.
 std::optional<std::string> ResolveInSubmission(const std::string& directory, std::string_view name) {
+    // A NUL would cut the name short in the system calls: such a name names no file.
     if (name.empty() || name.front() == '/' || name.front() == '\\' ||
-        name.find(':') != std::string_view::npos) {
+        name.find_first_of(std::string_view(":\0", 2)) != std::string_view::npos) {
         return std::nullopt;
     }
     std::string relative;
@@ -123,18 +124,20 @@ void ReadDirective(TextInput& input, std::string& raw, std::string& logical) {
     raw.push_back('\n');
 }
 
-int ExpandFile(std::string& output, const std::string& directory, const std::string& name,
-               ExpandedFiles& expanded) {
-    const auto relative = ResolveInSubmission(directory, name);
-    if (!relative || expanded.Contains(*relative)) {
+namespace {
+
+// Appends the file at `relative`, a path of the directory as it is, with its includes expanded.
+int ExpandEntry(std::string& output, const std::string& directory, const std::string& relative,
+                ExpandedFiles& expanded) {
+    if (expanded.Contains(relative)) {
         return 1;
     }
     std::string content;
-    if (!ReadTextModeFile(JoinPath(directory, *relative), content, kMaximumSourceFileBytes)) {
+    if (!ReadTextModeFile(JoinPath(directory, relative), content, kMaximumSourceFileBytes)) {
         return 1;
     }
     // From here on the file counts as expanded, so one that includes itself is not expanded inside itself.
-    expanded.names.push_back(*relative);
+    expanded.names.push_back(relative);
 
     TextInput input{content};
     int c = input.Get();
@@ -166,6 +169,14 @@ int ExpandFile(std::string& output, const std::string& directory, const std::str
     return 0;
 }
 
+} // namespace
+
+int ExpandFile(std::string& output, const std::string& directory, const std::string& name,
+               ExpandedFiles& expanded) {
+    const auto relative = ResolveInSubmission(directory, name);
+    return relative ? ExpandEntry(output, directory, *relative, expanded) : 1;
+}
+
 std::string ExpandIncludes(Database& db, const ResultRecord& record) {
     const std::string directory = db.AbsolutePath(SubmissionDirectory(record));
     if (!IsDirectory(directory)) {
@@ -179,7 +190,9 @@ std::string ExpandIncludes(Database& db, const ResultRecord& record) {
         if (!IsRegularFile(JoinPath(directory, name)) || expanded.Contains(name)) {
             continue;
         }
-        if (ExpandFile(output, directory, name, expanded) != 0) {
+        // A listed source is the directory entry it is, whatever bytes its name holds: only include names
+        // are read as paths.
+        if (ExpandEntry(output, directory, name, expanded) != 0) {
             return {};
         }
     }

@@ -105,6 +105,12 @@ TEST(ExpandIncludes, MergesTheSubmission) {
          {{"main.c", "#include \"../../../../secret.h\"\n#include </etc/hostname>\n"}},
          "#include \"../../../../secret.h\"\n#include </etc/hostname>\n\n"},
         {"no C file gives an empty merge", {{"readme.txt", "hello\n"}}, ""},
+        {"a NUL in an include name names no file",
+         {{"main.c", std::string("#include \"a.h\0x\"\n", 17)}, {"a.h", "A\n"}},
+         std::string("#include \"a.h\0x\"\n\n", 18)},
+        {"a listed source is the entry it is, whatever bytes its name holds",
+         {{"main.c", "M\n"}, {"p:q.c", "Q\n"}, {"p\\r.c", "R\n"}},
+         "M\n\nQ\n\nR\n\n"},
     };
     for (const auto& c : cases) {
         AnalysisDatabase data;
