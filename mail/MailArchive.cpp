@@ -1,7 +1,6 @@
 #include "mail/MailArchive.h"
 
 #include "mail/MailMessage.h"
-#include "platform/Cp1250.h"
 #include "platform/FileOps.h"
 
 #include <charconv>
@@ -28,41 +27,6 @@ std::uint64_t Fnv1a(std::string_view bytes) {
         hash *= 1099511628211ull;
     }
     return hash;
-}
-
-std::string_view Trimmed(std::string_view text) {
-    const auto first = text.find_first_not_of(" \t\r\n");
-    if (first == std::string_view::npos) {
-        return {};
-    }
-    return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
-}
-
-// The value of the Message-Id header, folded lines joined; empty when the header section has none.
-std::string MessageIdOf(std::string_view message) {
-    std::string value;
-    bool inside = false;
-    for (std::size_t start = 0; start < message.size();) {
-        std::size_t end = message.find('\n', start);
-        end = end == std::string_view::npos ? message.size() : end + 1;
-        const std::string_view line = message.substr(start, end - start);
-        start = end;
-        if (Trimmed(line).empty()) {
-            break; // the end of the header section
-        }
-        if (inside && (line[0] == ' ' || line[0] == '\t')) {
-            value += Trimmed(line);
-            continue;
-        }
-        if (inside) {
-            break;
-        }
-        if (EqualsIgnoringCase(line.substr(0, 11), "message-id:")) {
-            inside = true;
-            value = Trimmed(line.substr(11));
-        }
-    }
-    return value;
 }
 
 // The rename is durable once both directories have reached the disk.
@@ -103,11 +67,7 @@ std::string DroppedDirectory(const std::string& zorpath) {
 
 std::string MailIdentity(std::string_view fetchedText) {
     std::string message;
-    std::string messageId;
-    if (RetrievedMessage(fetchedText, message)) {
-        messageId = MessageIdOf(message);
-    }
-    const std::uint64_t hash = messageId.empty() ? Fnv1a(fetchedText) : Fnv1a(messageId);
+    const std::uint64_t hash = RetrievedMessage(fetchedText, message) ? Fnv1a(message) : Fnv1a(fetchedText);
     char text[17];
     std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(hash));
     return text;

@@ -26,9 +26,9 @@ std::string MailArchiveDirectory(const std::string& zorpath);
 std::string DoneDirectory(const std::string& zorpath);
 std::string DroppedDirectory(const std::string& zorpath);
 
-// Sixteen lower-case hexadecimal digits naming one mail: a hash of its Message-Id header when it has one
-// (every mail that passed a mail server has), else of the whole text. The same mail fetched twice gets the
-// same identity.
+// Sixteen lower-case hexadecimal digits naming one mail: a hash of the whole message as the server holds it
+// (the POP3 status line aside), so that the same mail fetched twice gets the same identity, while two
+// different mails that share a Message-Id (a resent, edited mail) do not.
 std::string MailIdentity(std::string_view fetchedText);
 
 // Creates the three directories where they are missing; false when one cannot be made.

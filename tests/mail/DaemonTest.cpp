@@ -306,6 +306,20 @@ TEST_F(DaemonTest, AMailSavedBeforeDeleIsProcessedOnceWhenTheServerHandsItOutAga
     EXPECT_EQ(Mails().size(), 2u);
 }
 
+TEST_F(DaemonTest, TwoDifferentMailsWithOneMessageIdAreBothProcessed) {
+    // A student resends an edited saved mail: the mail program keeps its Message-Id.
+    mailbox.Add("Message-Id: <resent@tarvel.test>\n" + PlainMail("Prva verzia.\n"));
+    mailbox.Add("Message-Id: <resent@tarvel.test>\n" + PlainMail("Opravena verzia.\n"));
+    const DaemonContext context = Context();
+    EXPECT_EQ(DaemonCycle(context, Zorpath()), 1);
+    EXPECT_EQ(DaemonCycle(context, Zorpath()), 1);
+    ASSERT_EQ(Mails().size(), 2u);
+    EXPECT_FALSE(Mails()[0].mail.duplicate);
+    EXPECT_FALSE(Mails()[1].mail.duplicate);
+    EXPECT_EQ(FilesIn(DroppedDirectory(Zorpath())), 2u);
+    EXPECT_EQ(mailbox.Count(), 0u);
+}
+
 TEST_F(DaemonTest, AMailCutOffAfterItsIntakeResumesAtTheVerdictStage) {
     const std::string name = LeaveWaitingMail(Zorpath(), "20000101-000000-000001-0000000000000001.mail", 1);
     const Submission decided = RefusedSubmission();
