@@ -317,13 +317,20 @@ int KillEverything(pid_t program) {
     }
 }
 
-// True when the program ended within the time limit, false when the time is up.
+// Set in the supervisor when its caller has died: everything it started is killed at once.
+volatile sig_atomic_t callerGone = 0;
+
+void NoteCallerGone(int) {
+    callerGone = 1;
+}
+
+// True when the program ended within the time limit, false when the time is up or the caller died.
 bool WaitForProgram(pid_t program, const timespec& start, long timeLimitMs) {
     int pidFd = static_cast<int>(syscall(SYS_pidfd_open, program, 0));
     bool ended = false;
     for (;;) {
         long remaining = timeLimitMs - MillisecondsSince(start);
-        if (remaining <= 0) {
+        if (remaining <= 0 || callerGone) {
             break;
         }
         if (pidFd >= 0) {
@@ -398,8 +405,17 @@ void ArrangeDescriptors(const LaunchPlan& plan, int reportFd) {
     action.sa_handler = SIG_DFL;
     sigaction(SIGCHLD, &action, nullptr);
     prctl(PR_SET_CHILD_SUBREAPER, 1);
-    // A daemon killed in the middle of a step takes the step with it: bwrap dies with its parent.
-    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    // A daemon killed in the middle of a step takes the step with it. The supervisor is told by a signal it
+    // handles, so that it kills and reaps everything first: a sandbox still setting up may not yet die with
+    // its parent by itself, and as the reaper of orphans the supervisor reaches what it left.
+    action.sa_handler = NoteCallerGone;
+    sigaction(SIGTERM, &action, nullptr);
+    // The daemon may block SIGTERM in the thread that starts children (zord takes it with sigwait).
+    sigset_t terminate;
+    sigemptyset(&terminate);
+    sigaddset(&terminate, SIGTERM);
+    sigprocmask(SIG_UNBLOCK, &terminate, nullptr);
+    prctl(PR_SET_PDEATHSIG, SIGTERM);
     if (getppid() != plan.caller) {
         _exit(0);
     }

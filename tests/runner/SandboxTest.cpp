@@ -116,7 +116,7 @@ TEST_F(SandboxTest, TheTimeLimitHoldsForEverythingInsideWhateverItStops) {
                   500ms));
     const auto elapsed = std::chrono::steady_clock::now() - start;
     EXPECT_EQ(result.outcome, ChildOutcome::TimedOut) << Output();
-    EXPECT_LT(elapsed, 3s);
+    EXPECT_LT(elapsed, 5s);
     EXPECT_TRUE(ProcessesUnder(dir.Path()).empty());
 }
 
@@ -140,7 +140,7 @@ TEST_F(SandboxTest, ADaemonKilledDuringTheStepTakesTheSandboxWithIt) {
     ASSERT_FALSE(ProcessesUnder(dir.Path()).empty());
     kill(daemon, SIGKILL);
     waitpid(daemon, nullptr, 0);
-    const auto gone = std::chrono::steady_clock::now() + 3s;
+    const auto gone = std::chrono::steady_clock::now() + 10s;
     while (!ProcessesUnder(dir.Path()).empty() && std::chrono::steady_clock::now() < gone) {
         std::this_thread::sleep_for(10ms);
     }
