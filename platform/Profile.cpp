@@ -17,9 +17,10 @@ constexpr std::string_view kLineEnd = "\r\n";
 // A record file larger than this is damaged beyond use; reading it fails instead of exhausting memory.
 constexpr std::size_t kMaxProfileBytes = 256u << 20;
 
-// A CR that is not part of a line end (a damaged file's last line) counts as a blank, as on Windows.
+// A CR that is not part of a line end (a damaged file's last line) counts as a blank, as on Windows; so does
+// the vertical tab.
 bool IsBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\r';
+    return c == ' ' || c == '\t' || c == '\v' || c == '\r';
 }
 
 std::string_view Trim(std::string_view text) {
@@ -63,6 +64,16 @@ std::string_view ValueOf(std::string_view line) {
         value = value.substr(1, value.size() - 2);
     }
     return value;
+}
+
+// The key a lookup compares with entry keys; nullopt for a blank key, which names no entry (a line "=x" has
+// an empty key, but no read reaches it and no delete removes it).
+std::optional<std::string_view> LookupKey(std::string_view key) {
+    key = Trim(key);
+    if (key.empty()) {
+        return std::nullopt;
+    }
+    return key;
 }
 
 std::string EntryLine(std::string_view key, std::string_view value) {
@@ -151,10 +162,13 @@ std::size_t ProfileDocument::SectionEnd(std::size_t header) const {
 }
 
 std::optional<std::size_t> ProfileDocument::FindEntry(std::size_t header, std::string_view key) const {
-    const std::string_view wanted = Trim(key);
+    const auto wanted = LookupKey(key);
+    if (!wanted) {
+        return std::nullopt;
+    }
     const std::size_t end = SectionEnd(header);
     for (std::size_t i = header + 1; i < end; ++i) {
-        if (lines_[i].kind == Kind::Entry && EqualsIgnoringCase(Name(i), wanted)) {
+        if (lines_[i].kind == Kind::Entry && EqualsIgnoringCase(Name(i), *wanted)) {
             return i;
         }
     }
@@ -200,7 +214,8 @@ bool ProfileDocument::Set(std::string_view section, std::string_view key, std::s
         return true;
     }
     if (const auto entry = FindEntry(*header, key)) {
-        std::string replacement = EntryLine(key, value);
+        // As on Windows only the value changes: the key stays spelled as the file spells it.
+        std::string replacement = EntryLine(Name(*entry), value);
         replacement.resize(replacement.size() - kLineEnd.size());
         bytes_.replace(lines_[*entry].begin, lines_[*entry].length, replacement);
         IndexLines();
@@ -222,7 +237,12 @@ bool ProfileDocument::Set(std::string_view section, std::string_view key, std::s
 }
 
 void ProfileDocument::DeleteKey(std::string_view section, std::string_view key) {
-    const std::string_view wanted = Trim(key);
+    // Matches entries exactly as a read does, so any key a read finds can be removed (even one no write would
+    // accept, in a damaged file), and a key no read finds removes nothing.
+    const auto wanted = LookupKey(key);
+    if (!wanted) {
+        return;
+    }
     const std::string_view sectionName = Trim(section);
     std::string kept;
     kept.reserve(bytes_.size());
@@ -231,7 +251,7 @@ void ProfileDocument::DeleteKey(std::string_view section, std::string_view key) 
     for (std::size_t i = 0; i < lines_.size(); ++i) {
         if (lines_[i].kind == Kind::Section) {
             inSection = EqualsIgnoringCase(Name(i), sectionName);
-        } else if (inSection && lines_[i].kind == Kind::Entry && EqualsIgnoringCase(Name(i), wanted)) {
+        } else if (inSection && lines_[i].kind == Kind::Entry && EqualsIgnoringCase(Name(i), *wanted)) {
             changed = true;
             continue;
         }
@@ -376,9 +396,12 @@ std::string_view ProfileSection::Key(const Entry& entry) const {
 }
 
 std::optional<std::string> ProfileSection::Get(std::string_view key) const {
-    const std::string_view wanted = Trim(key);
+    const auto wanted = LookupKey(key);
+    if (!wanted) {
+        return std::nullopt;
+    }
     for (const Entry& entry : entries_) {
-        if (EqualsIgnoringCase(Key(entry), wanted)) {
+        if (EqualsIgnoringCase(Key(entry), *wanted)) {
             return std::string(ValueOf(std::string_view(bytes_).substr(entry.lineBegin, entry.lineLength)));
         }
     }

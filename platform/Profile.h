@@ -22,13 +22,15 @@ public:
     explicit ProfileDocument(std::string bytes);
 
     // The value of the key, trimmed of blanks and of one pair of enclosing quotes; nullopt when absent.
+    // Blanks are space, tab, vertical tab and a stray CR. A blank key names no entry.
     std::optional<std::string> Get(std::string_view section, std::string_view key) const;
 
-    // Replaces the key's line in place, or adds it after the last non-blank line of its section, or appends a
-    // new section at the end. Refuses (false, document unchanged) a key or value that could break the line
-    // structure.
+    // Replaces the key's line in place, keeping the key as the file spells it, or adds it after the last
+    // non-blank line of its section, or appends a new section at the end. Refuses (false, document unchanged)
+    // a key or value that could break the line structure.
     bool Set(std::string_view section, std::string_view key, std::string_view value);
-    // Removes every copy of the key in every copy of the section.
+    // Removes every copy of the key in every copy of the section, matching keys as Get does: whatever Get
+    // finds is removed, and a key Get cannot find (a blank one, one holding "=") removes nothing.
     void DeleteKey(std::string_view section, std::string_view key);
     // Removes every copy of the section with all its lines.
     void DeleteSection(std::string_view section);

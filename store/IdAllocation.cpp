@@ -2,6 +2,8 @@
 
 #include "platform/Profile.h"
 
+#include <climits>
+
 namespace tarvel {
 
 bool AllocateId(Database& db, const std::string& file, std::string& id) {
@@ -9,7 +11,8 @@ bool AllocateId(Database& db, const std::string& file, std::string& id) {
     const bool ok = EditProfile(db.AbsolutePath(file), db.LockPath(), [&](ProfileDocument& document) {
         const auto value = document.Get("id", "id");
         counter = value ? ParseProfileInt(*value) : -1;
-        return counter != -1 && document.Set("id", "id", std::to_string(counter + 1));
+        // The largest int cannot be handed out: the counter would have no next value.
+        return counter != -1 && counter != INT_MAX && document.Set("id", "id", std::to_string(counter + 1));
     });
     id = ok ? std::to_string(counter) : "error";
     return ok;

@@ -31,9 +31,7 @@ void RecordChanges::DeleteKey(std::string key) {
 bool RecordChanges::ApplyTo(ProfileDocument& document, std::string_view section) const {
     for (const auto& change : changes_) {
         if (change.remove) {
-            if (!IsValidKey(change.key)) {
-                return false;
-            }
+            // A key no write accepts names no entry a write made: its removal is that of a missing entry.
             document.DeleteKey(section, change.key);
         } else if (!document.Set(section, change.key, change.value)) {
             return false;

@@ -109,6 +109,42 @@ TEST(ProfileRead, OneSectionReadsAsTheWholeDocumentReadsIt) {
     }
 }
 
+TEST(ProfileRead, VerticalTabIsABlank) {
+    const struct {
+        const char* name;
+        std::string file;
+        std::string section, key;
+        std::optional<std::string> value;
+    } cases[] = {
+        {"around the key", "[s]\r\n\vk\v=1\r\n", "s", "k", "1"},
+        {"around the value", "[s]\r\nk=\v1\v\r\n", "s", "k", "1"},
+        {"around a quoted value", "[s]\r\nk=\v'1 '\v\r\n", "s", "k", "1 "},
+        {"before the section line", "\v[s]\r\nk=1\r\n", "s", "k", "1"},
+        {"around the section name", "[\vs\v]\r\nk=1\r\n", "s", "k", "1"},
+        {"around the key looked up", "[s]\r\nk=1\r\n", "\vs\v", "\vk\v", "1"},
+        {"inside a key", "[s]\r\na\vb=1\r\n", "s", "ab", std::nullopt},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(Get(c.file, c.section, c.key), c.value) << c.name;
+        EXPECT_EQ(ProfileSection(c.file, c.section).Get(c.key), c.value) << c.name;
+    }
+    EXPECT_EQ(ProfileDocument("[s]\r\n\vk\v=1\r\n").Keys("s"), std::vector<std::string>{"k"});
+    EXPECT_EQ(AfterSet("[s]\r\n", "s", "\vk\v", "1"), "[s]\r\nk=1\r\n");
+    EXPECT_EQ(AfterSet("[s]\r\n\vk\v=1\r\n", "s", "k", "2"), "[s]\r\nk=2\r\n");
+    ProfileDocument blankKey("[s]\r\nk=1\r\n");
+    EXPECT_FALSE(blankKey.Set("s", "\v", "1"));
+}
+
+TEST(ProfileRead, BlankKeyNamesNoEntry) {
+    // A line starting with "=" has an empty key, which no lookup reaches.
+    const std::string file = "[s]\r\n=x\r\n \v=y\r\nk=1\r\n";
+    for (const char* key : {"", " ", "\v", "\t\r"}) {
+        EXPECT_EQ(Get(file, "s", key), std::nullopt) << "'" << key << "'";
+        EXPECT_EQ(ProfileSection(file, "s").Get(key), std::nullopt) << "'" << key << "'";
+    }
+    EXPECT_EQ(ProfileDocument(file).Keys("s"), std::vector<std::string>{"k"});
+}
+
 TEST(ProfileInt, WindowsIntegerReading) {
     const struct {
         const char* text;
@@ -134,9 +170,27 @@ TEST(ProfileInt, WindowsIntegerReading) {
 
 TEST(ProfileWrite, ReplacesInPlaceKeepingEveryOtherByte) {
     const std::string file = "intro line\r\n[s]\r\n  A = 1 \r\nnot an entry\n;c=2\r\n[t]\r\nb=3";
-    EXPECT_EQ(AfterSet(file, "S", "a", "9"), "intro line\r\n[s]\r\na=9\r\nnot an entry\n;c=2\r\n[t]\r\nb=3");
+    EXPECT_EQ(AfterSet(file, "S", "a", "9"), "intro line\r\n[s]\r\nA=9\r\nnot an entry\n;c=2\r\n[t]\r\nb=3");
     EXPECT_EQ(AfterSet(file, "t", "b", "4"),
               "intro line\r\n[s]\r\n  A = 1 \r\nnot an entry\n;c=2\r\n[t]\r\nb=4");
+}
+
+TEST(ProfileWrite, RewritingAKeyKeepsTheKeyAsTheFileSpellsIt) {
+    const struct {
+        std::string file;
+        std::string section, key, value;
+        std::string after;
+    } cases[] = {
+        {"[s]\r\nKey=1\r\n", "s", "key", "2", "[s]\r\nKey=2\r\n"},
+        {"[s]\r\nkey=1\r\n", "s", "KEY", "2", "[s]\r\nkey=2\r\n"},
+        {"[S]\r\nId=5\r\n", "s", "id", "6", "[S]\r\nId=6\r\n"},
+        {"[s]\r\n\t KeY \t=1\r\nx=0\r\n", "s", " key ", "2", "[s]\r\nKeY=2\r\nx=0\r\n"},
+        {"[s]\r\n\xC1\x8A=1\r\n", "s", "\xE1\x9A", "2", "[s]\r\n\xC1\x8A=2\r\n"},
+        {"[s]\r\nKey=1\r\nkey=3\r\n", "s", "KEY", "2", "[s]\r\nKey=2\r\nkey=3\r\n"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(AfterSet(c.file, c.section, c.key, c.value), c.after) << c.file;
+    }
 }
 
 TEST(ProfileWrite, NewKeyGoesAfterTheLastNonBlankLineOfItsSection) {
@@ -167,6 +221,34 @@ TEST(ProfileWrite, DeletingAndWritingAgainMovesTheKeyToTheEnd) {
     document.DeleteKey("s", "a");
     ASSERT_TRUE(document.Set("s", "a", "1"));
     EXPECT_EQ(document.Bytes(), "[s]\r\nb=2\r\na=1\r\n");
+}
+
+TEST(ProfileWrite, DeletingRemovesExactlyWhatAReadFinds) {
+    const struct {
+        const char* name;
+        std::string file;
+        std::string key;
+        std::string after;
+    } cases[] = {
+        {"empty key", "[s]\r\n=x\r\nk=1\r\n", "", "[s]\r\n=x\r\nk=1\r\n"},
+        {"blank key", "[s]\r\n \v=x\r\nk=1\r\n", " \v", "[s]\r\n \v=x\r\nk=1\r\n"},
+        {"key holding equals", "[s]\r\na=b=1\r\n", "a=b", "[s]\r\na=b=1\r\n"},
+        {"key starting a section", "[s]\r\n[t=1\r\nk=1\r\n", "[t", "[s]\r\n[t=1\r\nk=1\r\n"},
+        {"key holding LF", "[s]\r\na\nb=1\r\n", "a\nb", "[s]\r\na\nb=1\r\n"},
+        {"key holding NUL, not in the file", "[s]\r\nk=1\r\n", std::string("k\0", 2), "[s]\r\nk=1\r\n"},
+        {"key holding NUL in a damaged file", std::string("[s]\r\nk\0=2\r\nk=1\r\n", 16),
+         std::string("k\0", 2), "[s]\r\nk=1\r\n"},
+        {"key holding CR in a damaged file", "[s]\r\na\rb=2\r\nk=1\r\n", "a\rb", "[s]\r\nk=1\r\n"},
+        {"key after a vertical tab", "[s]\r\n\vk\v=1\r\nm=2\r\n", "K", "[s]\r\nm=2\r\n"},
+    };
+    for (const auto& c : cases) {
+        ProfileDocument document(c.file);
+        const bool found = document.Get("s", c.key).has_value();
+        document.DeleteKey("s", c.key);
+        EXPECT_EQ(document.Bytes(), c.after) << c.name;
+        EXPECT_EQ(found, c.after != c.file) << c.name;
+        EXPECT_EQ(document.Get("s", c.key), std::nullopt) << c.name;
+    }
 }
 
 TEST(ProfileWrite, ClearSectionEmptiesOrCreates) {

@@ -58,6 +58,26 @@ TEST_F(ConfigTest, PlainValuesAndDefaults) {
     EXPECT_EQ(ReadConfig(config, "dbase", "bccpath", "."), ".");
 }
 
+TEST_F(ConfigTest, BlankKeyReadsAsTheRecordReaderReadsIt) {
+    // "=x" has an empty key; neither reader finds an entry for a blank key.
+    WriteBytes(config, "[s]\r\n=x\r\n \v=y\r\nk=1\r\n");
+    const struct {
+        const char* key;
+        const char* value;
+    } cases[] = {
+        {"", "<default>"},
+        {" ", "<default>"},
+        {"\v", "<default>"},
+        {"k", "1"},
+    };
+    ProfileSection record;
+    ASSERT_TRUE(LoadProfileSection(config, "s", record));
+    for (const auto& c : cases) {
+        EXPECT_EQ(ReadConfig(config, "s", c.key, "<default>"), c.value) << "'" << c.key << "'";
+        EXPECT_EQ(record.Get(c.key).value_or("<default>"), c.value) << "'" << c.key << "'";
+    }
+}
+
 TEST_F(ConfigTest, PlainValuesAreCutAt999Bytes) {
     ASSERT_TRUE(WriteConfig(config, "dbase", "editor", std::string(1500, 'e')));
     EXPECT_EQ(ReadConfig(config, "dbase", "editor", ""), std::string(999, 'e'));

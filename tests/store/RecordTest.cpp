@@ -34,6 +34,29 @@ TEST_F(RecordTest, IdAllocation) {
     EXPECT_EQ(File("students.dat"), "[s]\r\n12345=1\r\n");
 }
 
+TEST_F(RecordTest, IdCounterKeepsItsSpellingAndStopsAtTheLargestInt) {
+    const struct {
+        std::string file;
+        bool allocated;
+        std::string id;
+        std::string after;
+    } cases[] = {
+        {"[id]\r\nId=5\r\n", true, "5", "[id]\r\nId=6\r\n"},
+        {"[ID]\r\n ID = 5 \r\n", true, "5", "[ID]\r\nID=6\r\n"},
+        {"[id]\r\nid=2147483646\r\n", true, "2147483646", "[id]\r\nid=2147483647\r\n"},
+        {"[id]\r\nid=2147483647\r\n", false, "error", "[id]\r\nid=2147483647\r\n"},
+        {"[id]\r\nid=99999999999\r\n", false, "error", "[id]\r\nid=99999999999\r\n"},
+        {"[id]\r\nid=-2\r\n", true, "-2", "[id]\r\nid=-1\r\n"},
+    };
+    for (const auto& c : cases) {
+        SetFile("students.dat", c.file);
+        std::string id;
+        EXPECT_EQ(AllocateId(db, "students.dat", id), c.allocated) << c.file;
+        EXPECT_EQ(id, c.id) << c.file;
+        EXPECT_EQ(File("students.dat"), c.after) << c.file;
+    }
+}
+
 TEST_F(RecordTest, LoadPathReadsTheConfiguration) {
     EXPECT_FALSE(db.LoadPath());
     EXPECT_EQ(db.Path(), "???");
@@ -98,6 +121,22 @@ TEST_F(RecordTest, WritesKeepPositionsAndDeletesMoveToTheEnd) {
     std::string out;
     EXPECT_TRUE(record.ReadString("preprocessor's OUTPUT file", out));
     EXPECT_EQ(out, "ppf.ppf");
+}
+
+TEST_F(RecordTest, DeletingAKeyNoWriteAcceptsRemovesOnlyWhatAReadFinds) {
+    const std::string damaged = std::string("[Z1]\r\nk\0=2\r\nmod=a\r\n", 19);
+    for (const std::string key :
+         {std::string("a=b"), std::string("[t"), std::string(""), std::string("a\rb"), std::string("a\nb")}) {
+        testing::WriteBytes(db.AbsolutePath("r.dat"), damaged);
+        const RecordSection record{&db, "r.dat", "Z1"};
+        EXPECT_TRUE(record.DeleteKey(key)) << key;
+        EXPECT_EQ(File("r.dat"), damaged) << key;
+    }
+    const RecordSection record{&db, "r.dat", "Z1"};
+    std::string value;
+    ASSERT_TRUE(record.ReadString(std::string("k\0", 2), value));
+    EXPECT_TRUE(record.DeleteKey(std::string("k\0", 2)));
+    EXPECT_EQ(File("r.dat"), "[Z1]\r\nmod=a\r\n");
 }
 
 TEST_F(RecordTest, ChangesApplyInOneRewriteOrNotAtAll) {
