@@ -125,7 +125,7 @@ TEST_F(RecordTest, WritesKeepPositionsAndDeletesMoveToTheEnd) {
 
 TEST_F(RecordTest, DeletingAKeyNoWriteAcceptsRemovesOnlyWhatAReadFinds) {
     const std::string damaged = std::string("[Z1]\r\nk\0=2\r\nmod=a\r\n", 19);
-    for (const std::string key :
+    for (const std::string& key :
          {std::string("a=b"), std::string("[t"), std::string(""), std::string("a\rb"), std::string("a\nb")}) {
         testing::WriteBytes(db.AbsolutePath("r.dat"), damaged);
         const RecordSection record{&db, "r.dat", "Z1"};
