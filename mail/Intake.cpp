@@ -102,7 +102,7 @@ bool RenderSources(const IntakeContext& context, const std::string& sourceDir) {
     request.arguments = {"bash", JoinPath(tools, kRenderScriptName), tools};
     request.workingDirectory = "/src";
     request.timeLimit = kRenderTimeLimit;
-    SandboxSpec sandbox;
+    SandboxLayout sandbox;
     sandbox.mounts = {{sourceDir, request.workingDirectory, true},
                       {JoinPath(bin, kRenderScriptName), JoinPath(tools, kRenderScriptName), false},
                       {JoinPath(bin, kRendererName), JoinPath(tools, kRendererName), false}};

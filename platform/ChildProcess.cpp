@@ -749,15 +749,15 @@ bool PrepareSandbox(const ChildRequest& request, const std::string& childPath,
         errno = ENOENT;
         return false;
     }
-    const SandboxSpec& spec = *request.sandbox;
+    const SandboxLayout& layout = *request.sandbox;
     std::vector<std::string> sources;
     if (geteuid() == 0) {
         UseNobody(plan);
-        for (std::size_t i = 0; i < spec.mounts.size(); ++i) {
+        for (std::size_t i = 0; i < layout.mounts.size(); ++i) {
             launch.stageTargets.push_back(std::string(kStagingRoot) + "/" + std::to_string(i));
-            launch.stageSources.push_back(spec.mounts[i].source.c_str());
-            if (spec.mounts[i].writable) {
-                GiveTree(spec.mounts[i].source, plan.uid, plan.gid);
+            launch.stageSources.push_back(layout.mounts[i].source.c_str());
+            if (layout.mounts[i].writable) {
+                GiveTree(layout.mounts[i].source, plan.uid, plan.gid);
             }
         }
         for (const std::string& target : launch.stageTargets) {
@@ -766,9 +766,9 @@ bool PrepareSandbox(const ChildRequest& request, const std::string& childPath,
         sources = launch.stageTargets;
         plan.stageSources = launch.stageSources.data();
         plan.stageTargets = launch.stageTargetPointers.data();
-        plan.stageCount = static_cast<int>(spec.mounts.size());
+        plan.stageCount = static_cast<int>(layout.mounts.size());
     } else {
-        for (const SandboxMount& mount : spec.mounts) {
+        for (const SandboxMount& mount : layout.mounts) {
             sources.push_back(mount.source);
         }
     }
@@ -785,7 +785,7 @@ bool PrepareSandbox(const ChildRequest& request, const std::string& childPath,
         plan.cgroupProcesses = launch.cgroupProcesses.c_str();
     }
     arguments =
-        SandboxCommandLine(tool, spec, sources, request.workingDirectory, SandboxEnvironment(childPath),
+        SandboxCommandLine(tool, layout, sources, request.workingDirectory, SandboxEnvironment(childPath),
                            request.arguments, InfoFd(plan.inheritedCount));
     plan.sandboxed = true;
     plan.workingDirectory = "/";

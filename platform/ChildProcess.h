@@ -49,7 +49,7 @@ struct ChildRequest {
     // TMPDIR and the locale, and the file-size limit holds; the process cap is the first process's to set
     // inside, where only the sandbox's own processes count (zorbox sets kConfinedExtraProcesses).
     // A death by signal N is reported as an exit with 128 + N.
-    std::optional<SandboxSpec> sandbox;
+    std::optional<SandboxLayout> sandbox;
     // Open descriptors the child gets as 3, 4, ... in this order; they stay the caller's.
     std::vector<int> inheritedDescriptors;
 };

@@ -123,7 +123,7 @@ std::string SandboxTool() {
     }
 }
 
-std::vector<std::string> SandboxCommandLine(const std::string& tool, const SandboxSpec& spec,
+std::vector<std::string> SandboxCommandLine(const std::string& tool, const SandboxLayout& layout,
                                             const std::vector<std::string>& sources,
                                             const std::string& workingDirectory,
                                             const std::vector<std::string>& environment,
@@ -154,16 +154,16 @@ std::vector<std::string> SandboxCommandLine(const std::string& tool, const Sandb
     }
     Add(line, {"--proc", "/proc", "--dev", "/dev", "--size", size, "--tmpfs", "/dev/shm", "--size", size,
                "--tmpfs", "/tmp"});
-    for (const std::string& directory : spec.privateDirectories) {
+    for (const std::string& directory : layout.privateDirectories) {
         Add(line, {"--size", size, "--tmpfs", directory});
     }
-    for (std::size_t i = 0; i < spec.mounts.size(); ++i) {
-        Add(line, {spec.mounts[i].writable ? "--bind" : "--ro-bind", sources[i], spec.mounts[i].target});
+    for (std::size_t i = 0; i < layout.mounts.size(); ++i) {
+        Add(line, {layout.mounts[i].writable ? "--bind" : "--ro-bind", sources[i], layout.mounts[i].target});
     }
     // The root and /dev are file systems of bwrap's without a size: nothing may be written there.
     Add(line, {"--remount-ro", "/dev", "--remount-ro", "/", "--chdir", workingDirectory, "--info-fd",
                std::to_string(infoFd)});
-    if (spec.commandIsInit) {
+    if (layout.commandIsInit) {
         line.push_back("--as-pid-1");
     }
     line.push_back("--");
@@ -171,18 +171,18 @@ std::vector<std::string> SandboxCommandLine(const std::string& tool, const Sandb
     return line;
 }
 
-std::string MachinePathOf(const SandboxSpec& spec, const std::string& insidePath) {
+std::string MachinePathOf(const SandboxLayout& layout, const std::string& insidePath) {
     const auto below = [&insidePath](const std::string& directory) {
         return insidePath == directory || (insidePath.size() > directory.size() &&
                                            insidePath.compare(0, directory.size(), directory) == 0 &&
                                            insidePath[directory.size()] == '/');
     };
-    for (const SandboxMount& mount : spec.mounts) {
+    for (const SandboxMount& mount : layout.mounts) {
         if (below(mount.target)) {
             return mount.source + insidePath.substr(mount.target.size());
         }
     }
-    for (const std::string& directory : spec.privateDirectories) {
+    for (const std::string& directory : layout.privateDirectories) {
         if (below(directory)) {
             return {};
         }
@@ -257,7 +257,7 @@ bool SandboxWorks() {
         ChildRequest request;
         request.arguments = {"true"};
         request.workingDirectory = "/";
-        request.sandbox = SandboxSpec{};
+        request.sandbox = SandboxLayout{};
         const ChildResult result = RunChild(request);
         works = result.outcome == ChildOutcome::Exited && result.exitCode == 0;
     });

@@ -26,7 +26,7 @@ struct SandboxMount {
     bool writable = false;
 };
 
-struct SandboxSpec {
+struct SandboxLayout {
     std::vector<SandboxMount> mounts; // beside the read-only system view
     // Empty private directories of kSandboxDirectoryBytes, gone with the sandbox.
     std::vector<std::string> privateDirectories;
@@ -39,9 +39,9 @@ struct SandboxSpec {
 std::string SandboxTool();
 
 // bwrap's command line running `arguments` inside, in `workingDirectory` (a path inside), with `environment`.
-// The mount sources are `sources` (the spec's own, or where a root daemon staged them, in the spec's order).
-// bwrap reports the finished set-up on descriptor infoFd.
-std::vector<std::string> SandboxCommandLine(const std::string& tool, const SandboxSpec& spec,
+// The mount sources are `sources` (the layout's own, or where a root daemon staged them, in the layout's
+// order). bwrap reports the finished set-up on descriptor infoFd.
+std::vector<std::string> SandboxCommandLine(const std::string& tool, const SandboxLayout& layout,
                                             const std::vector<std::string>& sources,
                                             const std::string& workingDirectory,
                                             const std::vector<std::string>& environment,
@@ -49,7 +49,7 @@ std::vector<std::string> SandboxCommandLine(const std::string& tool, const Sandb
 
 // Where a path inside the sandbox is on the machine: below the target of a mount, that mount's source;
 // otherwise the same path (the read-only system view), or empty for a private directory.
-std::string MachinePathOf(const SandboxSpec& spec, const std::string& insidePath);
+std::string MachinePathOf(const SandboxLayout& layout, const std::string& insidePath);
 
 // The memory cgroup the sandboxes of this process run in, limited to kSandboxMemoryBytes: made once below
 // the daemon's own cgroup (v1 memory controller, or v2 with the memory controller delegated), removed when

@@ -181,7 +181,7 @@ int TestRunner::RunInSandbox(const std::string& fileName, int kind, const std::s
     const FileDescriptor statusRead(status[0]);
     const FileDescriptor statusWrite(status[1]);
 
-    SandboxSpec sandbox;
+    SandboxLayout sandbox;
     sandbox.mounts = {{buildCopy, kSandboxBuildDirectory, true},
                       {JoinPath(JoinPath(zorpath_, "bin"), kSandboxStepName), kSandboxStepPath, false}};
     // The compiler directory is seen where the command lines name it. The root would show the whole

@@ -45,7 +45,7 @@ protected:
         request.outputFile = dir / "out.txt";
         request.errorToOutput = true;
         request.timeLimit = limit;
-        SandboxSpec sandbox;
+        SandboxLayout sandbox;
         sandbox.mounts = {{dir / "work", "/work", true}, {dir / "tools", "/tools", false}};
         sandbox.privateDirectories = {"/private"};
         request.sandbox = sandbox;
