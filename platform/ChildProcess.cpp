@@ -875,22 +875,19 @@ ChildResult RunChild(const ChildRequest& request) {
     plan.envp = envp.data();
 
     FileDescriptor program;
-    if (request.confined || sandboxed) {
+    // A sandbox's user was chosen with its mounts, and its first process caps its processes.
+    if (request.confined && !sandboxed) {
         uid_t uid = getuid();
         if (geteuid() == 0) {
             UseNobody(plan);
             uid = plan.uid;
-            if (!sandboxed) {
-                program.reset(open(programPath.c_str(), O_PATH | O_CLOEXEC));
-                if (program.get() < 0) {
-                    return Failure(ChildOutcome::NotStarted, errno);
-                }
-                plan.programFd = program.get();
+            program.reset(open(programPath.c_str(), O_PATH | O_CLOEXEC));
+            if (program.get() < 0) {
+                return Failure(ChildOutcome::NotStarted, errno);
             }
+            plan.programFd = program.get();
         }
-        if (!sandboxed) {
-            plan.processCap = static_cast<rlim_t>(CountUserThreads(uid) + kConfinedExtraProcesses);
-        }
+        plan.processCap = static_cast<rlim_t>(CountUserThreads(uid) + kConfinedExtraProcesses);
     }
 
     FileDescriptor ruleset;
