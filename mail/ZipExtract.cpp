@@ -1,5 +1,7 @@
 #include "mail/ZipExtract.h"
 
+#include "platform/Cp1250.h"
+#include "platform/FileDescriptor.h"
 #include "platform/FileOps.h"
 
 #include <archive.h>
@@ -7,6 +9,7 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <locale.h>
 #include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -20,15 +23,6 @@ struct ArchiveFree {
     void operator()(archive* reader) const { archive_read_free(reader); }
 };
 using ArchiveReader = std::unique_ptr<archive, ArchiveFree>;
-
-struct FileCloser {
-    int descriptor = -1;
-    ~FileCloser() {
-        if (descriptor >= 0) {
-            ::close(descriptor);
-        }
-    }
-};
 
 // A reason fit for a one-line log: printable ASCII, bounded.
 std::string Printable(std::string_view text) {
@@ -44,8 +38,26 @@ bool Fail(std::string& reason, std::string text) {
     return false;
 }
 
-// The components of an entry name; false (with the reason) for a name that would leave the target.
-bool SafeComponents(std::string name, std::vector<std::string>& components, std::string& reason) {
+// The entry's name as Windows-1250 bytes, the form of every name the system stores. The reader hands it out
+// as UTF-8 whatever the archive used: UTF-8 where the entry's flag says so, CP852 (the Central European DOS
+// code page of older Windows archivers) otherwise.
+bool EntryName(archive_entry* entry, std::string& name, std::string& reason) {
+    const char* utf8 = archive_entry_pathname_utf8(entry);
+    if (utf8 == nullptr) {
+        const char* raw = archive_entry_pathname(entry);
+        return Fail(reason, "zip entry name that is not text in its encoding: " + Printable(raw ? raw : ""));
+    }
+    if (!Utf8ToCp1250(utf8, name)) {
+        return Fail(reason,
+                    "zip entry name with a character that has no Windows-1250 form: " + Printable(utf8));
+    }
+    return true;
+}
+
+// The components of an entry name; false (with the reason) for a name that would leave the target or that
+// goes deeper or runs longer than the limits allow.
+bool SafeComponents(std::string name, const ZipLimits& limits, std::vector<std::string>& components,
+                    std::string& reason) {
     for (char& c : name) {
         if (c == '\\') {
             c = '/';
@@ -53,6 +65,10 @@ bool SafeComponents(std::string name, std::vector<std::string>& components, std:
     }
     if (name.empty()) {
         return Fail(reason, "zip entry without a name");
+    }
+    if (name.size() > limits.maxNameBytes) {
+        return Fail(reason, "zip entry name longer than " + std::to_string(limits.maxNameBytes) +
+                                " bytes: " + Printable(name));
     }
     if (name.front() == '/' || (name.size() >= 2 && name[1] == ':')) {
         return Fail(reason, "zip entry with an absolute path: " + Printable(name));
@@ -70,24 +86,22 @@ bool SafeComponents(std::string name, std::vector<std::string>& components, std:
         }
         start = end + 1;
     }
+    if (components.size() > limits.maxDepth + 1) {
+        return Fail(reason, "zip entry nested deeper than " + std::to_string(limits.maxDepth) +
+                                " directories: " + Printable(name));
+    }
     return true;
 }
 
-// Creates the directories of the components below targetDir; each must be a real directory, never a link.
-bool MakeDirectoriesBelow(const std::string& targetDir, const std::vector<std::string>& components,
-                          std::size_t count, std::string& path) {
-    path = targetDir;
-    for (std::size_t i = 0; i < count; ++i) {
-        path = JoinPath(path, components[i]);
-        if (::mkdir(path.c_str(), 0755) != 0 && errno != EEXIST) {
-            return false;
-        }
-        struct stat info {};
-        if (::lstat(path.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
-            return false;
-        }
+// Opens the directory `name` below `parent`, creating it when it is missing; never through a link. `created`
+// tells whether this call made it.
+bool OpenDirectoryBelow(int parent, const std::string& name, FileDescriptor& directory, bool& created) {
+    created = ::mkdirat(parent, name.c_str(), 0755) == 0;
+    if (!created && errno != EEXIST) {
+        return false;
     }
-    return true;
+    directory.reset(::openat(parent, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    return directory.get() >= 0;
 }
 
 bool WriteAll(int descriptor, const char* data, std::size_t size) {
@@ -108,8 +122,11 @@ bool WriteAll(int descriptor, const char* data, std::size_t size) {
 struct Extraction {
     archive* reader;
     const ZipLimits& limits;
-    std::uint64_t bytes = 0;
+    const FileDescriptor& target;
     std::string& reason;
+    std::uint64_t bytes = 0;
+    // Entries read and directories their paths made besides: each costs a file system object.
+    std::size_t objects = 0;
     bool damaged = false;
 
     bool Damaged() {
@@ -123,14 +140,22 @@ struct Extraction {
         return Fail(reason, "zip archive unpacks to more than " + std::to_string(limits.maxBytes) + " bytes");
     }
 
-    bool WriteFile(archive_entry* entry, const std::string& path) {
+    bool TooMany() {
+        return Fail(reason, "zip archive with more than " + std::to_string(limits.maxEntries) +
+                                " entries (directories their paths imply counted)");
+    }
+
+    bool Count() { return ++objects <= limits.maxEntries || TooMany(); }
+
+    bool WriteFile(archive_entry* entry, int directory, const std::string& name) {
         if (archive_entry_size_is_set(entry) && archive_entry_size(entry) >= 0 &&
             static_cast<std::uint64_t>(archive_entry_size(entry)) > limits.maxBytes - bytes) {
             return TooLarge();
         }
-        FileCloser file{::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644)};
-        if (file.descriptor < 0) {
-            return Fail(reason, "cannot write the unpacked file " + Printable(BaseName(path)));
+        const FileDescriptor file(
+            ::openat(directory, name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644));
+        if (file.get() < 0) {
+            return Fail(reason, "cannot write the unpacked file " + Printable(name));
         }
         std::vector<char> buffer(64 * 1024);
         for (;;) {
@@ -139,27 +164,45 @@ struct Extraction {
                 return true;
             }
             if (read < 0) {
-                return Fail(reason, "zip archive damaged: " + Printable(archive_error_string(reader)
-                                                                            ? archive_error_string(reader)
-                                                                            : "unreadable data"));
+                return Damaged();
             }
             if (static_cast<std::uint64_t>(read) > limits.maxBytes - bytes) {
                 return TooLarge();
             }
             bytes += static_cast<std::uint64_t>(read);
-            if (!WriteAll(file.descriptor, buffer.data(), static_cast<std::size_t>(read))) {
-                return Fail(reason, "cannot write the unpacked file " + Printable(BaseName(path)));
+            if (!WriteAll(file.get(), buffer.data(), static_cast<std::size_t>(read))) {
+                return Fail(reason, "cannot write the unpacked file " + Printable(name));
             }
         }
     }
 
-    bool Entry(archive_entry* entry, const std::string& targetDir) {
-        const char* name = archive_entry_pathname(entry);
-        if (name == nullptr) {
-            name = archive_entry_pathname_utf8(entry);
+    // Walks down the first `count` components from the target, creating what is missing; each directory
+    // made counts against the limit, except the one a directory entry names itself. `directory` ends as the
+    // last one (empty for the target itself).
+    bool OpenDirectories(const std::vector<std::string>& components, std::size_t count, bool namesItself,
+                         FileDescriptor& directory, const std::string& name) {
+        for (std::size_t i = 0; i < count; ++i) {
+            FileDescriptor below;
+            bool created = false;
+            if (!OpenDirectoryBelow(directory.get() >= 0 ? directory.get() : target.get(), components[i],
+                                    below, created)) {
+                return Fail(reason, "cannot create the directories of " + Printable(name));
+            }
+            if (created && !(namesItself && i + 1 == count) && !Count()) {
+                return false;
+            }
+            directory.reset(below.release());
         }
+        return true;
+    }
+
+    bool Entry(archive_entry* entry) {
+        if (!Count()) {
+            return false;
+        }
+        std::string name;
         std::vector<std::string> components;
-        if (!SafeComponents(name != nullptr ? name : "", components, reason)) {
+        if (!EntryName(entry, name, reason) || !SafeComponents(name, limits, components, reason)) {
             return false;
         }
         const auto type = archive_entry_filetype(entry);
@@ -170,16 +213,39 @@ struct Extraction {
         if (type != AE_IFREG && type != AE_IFDIR) {
             return Fail(reason, "zip entry is a device or special file: " + Printable(name));
         }
-        std::string path;
-        const std::size_t directories = type == AE_IFDIR ? components.size() : components.size() - 1;
-        if (components.empty() && type == AE_IFDIR) {
-            return true;
+        if (components.empty()) {
+            return type == AE_IFDIR || Fail(reason, "cannot create the directories of " + Printable(name));
         }
-        if (components.empty() || !MakeDirectoriesBelow(targetDir, components, directories, path)) {
-            return Fail(reason, "cannot create the directories of " + Printable(name));
-        }
-        return type == AE_IFDIR || WriteFile(entry, JoinPath(path, components.back()));
+        const bool isDirectory = type == AE_IFDIR;
+        FileDescriptor directory;
+        return OpenDirectories(components, isDirectory ? components.size() : components.size() - 1,
+                               isDirectory, directory, name) &&
+               (isDirectory ||
+                WriteFile(entry, directory.get() >= 0 ? directory.get() : target.get(), components.back()));
     }
+};
+
+// Entry names reach the reader's conversions as UTF-8 only in a UTF-8 locale; the daemon's own stays "C",
+// so the extracting thread takes one for as long as it reads.
+class Utf8NamesLocale {
+public:
+    Utf8NamesLocale() : locale_(::newlocale(LC_ALL_MASK, "C.UTF-8", nullptr)) {
+        if (locale_ != nullptr) {
+            previous_ = ::uselocale(locale_);
+        }
+    }
+    ~Utf8NamesLocale() {
+        if (locale_ != nullptr) {
+            ::uselocale(previous_);
+            ::freelocale(locale_);
+        }
+    }
+    Utf8NamesLocale(const Utf8NamesLocale&) = delete;
+    Utf8NamesLocale& operator=(const Utf8NamesLocale&) = delete;
+
+private:
+    locale_t locale_;
+    locale_t previous_ = nullptr;
 };
 
 // The central directory tells every entry's type, so links and devices are recognised; when it is damaged
@@ -193,20 +259,24 @@ Pass ExtractOnce(std::string_view archiveBytes, ZipReader kind, const std::strin
         Fail(reason, "cannot create the unpacking directory");
         return Pass::Refused;
     }
+    const FileDescriptor target(::open(targetDir.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     ArchiveReader reader(archive_read_new());
-    if (!reader) {
-        Fail(reason, "out of memory");
+    if (target.get() < 0 || !reader) {
+        Fail(reason, target.get() < 0 ? "cannot open the unpacking directory" : "out of memory");
         return Pass::Refused;
     }
     const int supported = kind == ZipReader::CentralDirectory
                               ? archive_read_support_format_zip_seekable(reader.get())
                               : archive_read_support_format_zip_streamable(reader.get());
+    // Names without the UTF-8 flag are taken as CP852. Where the system lacks that conversion they stay
+    // unreadable and are refused by name.
+    archive_read_set_options(reader.get(), "hdrcharset=CP852");
     if (supported != ARCHIVE_OK ||
         archive_read_open_memory(reader.get(), archiveBytes.data(), archiveBytes.size()) != ARCHIVE_OK) {
         Fail(reason, "not a zip archive");
         return Pass::Damaged;
     }
-    Extraction extraction{reader.get(), limits, 0, reason};
+    Extraction extraction{reader.get(), limits, target, reason};
     std::size_t entries = 0;
     for (;;) {
         archive_entry* entry = nullptr;
@@ -229,11 +299,8 @@ Pass ExtractOnce(std::string_view archiveBytes, ZipReader kind, const std::strin
             extraction.Damaged();
             return Pass::Damaged;
         }
-        if (++entries > limits.maxEntries) {
-            Fail(reason, "zip archive with more than " + std::to_string(limits.maxEntries) + " entries");
-            return Pass::Refused;
-        }
-        if (!extraction.Entry(entry, targetDir)) {
+        ++entries;
+        if (!extraction.Entry(entry)) {
             return extraction.damaged ? Pass::Damaged : Pass::Refused;
         }
     }
@@ -243,6 +310,7 @@ Pass ExtractOnce(std::string_view archiveBytes, ZipReader kind, const std::strin
 
 bool ExtractZip(std::string_view archiveBytes, const std::string& targetDir, std::string& reason,
                 const ZipLimits& limits) {
+    const Utf8NamesLocale names;
     Pass pass = ExtractOnce(archiveBytes, ZipReader::CentralDirectory, targetDir, limits, reason);
     if (pass == Pass::Damaged) {
         pass = ExtractOnce(archiveBytes, ZipReader::LocalHeaders, targetDir, limits, reason);

@@ -21,6 +21,12 @@ public:
         }
         fd_ = fd;
     }
+    // Gives the descriptor up without closing it.
+    int release() {
+        const int fd = fd_;
+        fd_ = -1;
+        return fd;
+    }
 
 private:
     int fd_;

@@ -2,6 +2,7 @@
 // what is mailed, and why a mail that cannot be used is dropped.
 
 #include "mail/IntakeFixture.h"
+#include "platform/Cp1250.h"
 
 #include "platform/FileOps.h"
 #include "runner/RunResult.h"
@@ -58,6 +59,47 @@ TEST_F(IntakeTest, AcceptedSubmissionIsStoredTestedAnalysedAndAnswered) {
     EXPECT_EQ(sent[0].message, Golden("verdict_accepted.txt"));
     EXPECT_TRUE(submission.replySent);
 }
+
+// Accented names arrive as their Windows-1250 bytes, the bytes a student's Windows editor writes into an
+// include line: the build finds the header, the page and the index carry the same name.
+struct AccentedArchive {
+    const char* name;
+    ZipBuilder zip;
+    std::string sourceName;
+    std::string headerName;
+};
+
+class AccentedNames : public IntakeTest, public ::testing::WithParamInterface<AccentedArchive> {};
+
+TEST_P(AccentedNames, AreStoredRenderedIndexedAndBuilt) {
+    const std::string source = "s\xFA\xE8"
+                               "et.c";
+    const std::string header = "pomocn\xE9.h";
+    ZipBuilder zip = GetParam().zip;
+    zip.File(GetParam().sourceName, "#include \"" + header + "\"\n" + std::string(kSumProgram))
+        .File(GetParam().headerName, "#define POMOCNE 1\n")
+        .File("identity.dat", IdentityFile(jan.unid, jan.id, "1"));
+    const Submission submission = Process(MailOf(zip.Bytes()));
+
+    ASSERT_EQ(submission.outcome, IntakeOutcome::Accepted) << submission.reason;
+    EXPECT_EQ(ResultKey(jan, "1", "test"), kRunPassed);
+    const auto files = SubmissionFiles(jan, "1");
+    for (const std::string& name : {source, header, source + ".html", header + ".html"}) {
+        EXPECT_NE(std::find(files.begin(), files.end(), name), files.end()) << Cp1250ToUtf8(name);
+    }
+    const std::string index = ReadBytes(Db("students/" + jan.id + "/1/index.html"));
+    EXPECT_NE(index.find(source + ".html"), std::string::npos) << index;
+    EXPECT_NE(index.find(header + ".html"), std::string::npos) << index;
+}
+
+INSTANTIATE_TEST_SUITE_P(Archivers, AccentedNames,
+                         ::testing::Values(AccentedArchive{"Utf8Flag", ZipBuilder().Utf8Names(),
+                                                           "s\u00fa\u010det.c", "pomocn\u00e9.h"},
+                                           AccentedArchive{"Cp852", ZipBuilder(),
+                                                           "s\xA3\x9F"
+                                                           "et.c",
+                                                           "pomocn\x82.h"}),
+                         [](const auto& info) { return info.param.name; });
 
 TEST_F(IntakeTest, MimeAttachmentAndBeginBase64AreAcceptedAlike) {
     EXPECT_EQ(Process(Retrieved(MimeMail(ZipOf(jan, "1")))).outcome, IntakeOutcome::Accepted);

@@ -78,6 +78,11 @@ public:
         entries_.push_back({std::move(name), std::move(stream), 8, crc, declaredSize, kRegularMode});
         return *this;
     }
+    // Sets the flag that declares every name UTF-8; without it names are in the archiver's DOS code page.
+    ZipBuilder& Utf8Names() {
+        flags_ = 0x0800;
+        return *this;
+    }
     ZipBuilder& Comment(std::string comment) {
         comment_ = std::move(comment);
         return *this;
@@ -92,7 +97,7 @@ public:
             Put32(directory, 0x02014b50);
             Put16(directory, (3 << 8) | 20); // made by Unix, so the high half of the attributes is the mode
             Put16(directory, 20);
-            Put16(directory, 0);
+            Put16(directory, flags_);
             Put16(directory, entry.method);
             Put32(directory, 0); // time and date
             Put32(directory, entry.crc);
@@ -128,7 +133,7 @@ public:
         for (const Entry& entry : entries_) {
             Put32(out, 0x04034b50);
             Put16(out, 20);
-            Put16(out, 0);
+            Put16(out, flags_);
             Put16(out, entry.method);
             Put32(out, 0);
             Put32(out, entry.crc);
@@ -161,6 +166,7 @@ private:
     }
 
     std::vector<Entry> entries_;
+    std::uint16_t flags_ = 0;
     std::string comment_;
 };
 

@@ -4,11 +4,13 @@
 #include "mail/ZipExtract.h"
 
 #include "mail/ZipBuilder.h"
+#include "support/Paths.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 
 namespace tarvel {
@@ -132,6 +134,19 @@ std::string ManyEntries(int count) {
     return builder.Bytes();
 }
 
+// `count` files, each below `depth` directories of its own.
+std::string DeepEntries(int count, int depth) {
+    ZipBuilder builder;
+    for (int i = 0; i < count; ++i) {
+        std::string name;
+        for (int level = 0; level < depth; ++level) {
+            name += "d" + std::to_string(i) + "/";
+        }
+        builder.File(name + "f.c", "x");
+    }
+    return builder.Bytes();
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Archives, HostileArchive,
     ::testing::Values(
@@ -181,6 +196,17 @@ INSTANTIATE_TEST_SUITE_P(
                         return builder.Bytes();
                     },
                     "zip archive unpacks to more than 16777216 bytes"},
+        HostileCase{"DirectoryBomb", [] { return DeepEntries(50, 1500); },
+                    "zip entry name longer than 1024 bytes"},
+        HostileCase{"SeventeenLevels", [] { return DeepEntries(1, 17); }, "zip entry nested deeper than 16"},
+        HostileCase{"ImpliedDirectoriesCounted", [] { return DeepEntries(100, 16); },
+                    "zip archive with more than 1000 entries"},
+        HostileCase{
+            "NameOverTheLengthLimit",
+            [] {
+                return ZipBuilder().File(std::string(1000, 'n') + "/" + std::string(24, 'm'), "x").Bytes();
+            },
+            "zip entry name longer than 1024 bytes"},
         HostileCase{"NotAnArchive", [] { return std::string(2000, 'x'); }, "not a zip archive"},
         HostileCase{"CutInTheMiddleOfData",
                     [] {
@@ -219,6 +245,99 @@ TEST_F(ZipExtractTest, ExactlySixteenMebibytesAreAllowed) {
         << reason;
     EXPECT_EQ(fs::file_size(Target() + "/zeros.c"), 16u << 20);
 }
+
+TEST_F(ZipExtractTest, TheLimitsOfDepthAndNameLengthAreAllowed) {
+    std::string name;
+    for (int level = 0; level < 16; ++level) {
+        name += std::string(60, 'a' + level) + "/";
+    }
+    name += std::string(1024 - name.size(), 'f');
+    ASSERT_EQ(name.size(), 1024u);
+    ASSERT_TRUE(Extract(ZipBuilder().File(name, "deep").Bytes())) << reason;
+    EXPECT_EQ(ReadBytes(Target() + "/" + name), "deep");
+}
+
+// An accented name arrives as its Windows-1250 bytes, the form every stored name has, whichever encoding the
+// archiver used and whichever of the two readers takes it.
+struct AccentedCase {
+    const char* name;
+    std::function<std::string()> archive;
+    std::string storedName;
+};
+
+class AccentedName : public ZipExtractTest, public ::testing::WithParamInterface<AccentedCase> {};
+
+TEST_P(AccentedName, IsStoredAsWindows1250) {
+    const std::string archive = GetParam().archive();
+    if (archive.empty()) {
+        GTEST_SKIP() << "python3 is needed to write the archive";
+    }
+    ASSERT_TRUE(Extract(archive)) << reason;
+    EXPECT_EQ(ReadBytes(Target() + "/" + GetParam().storedName), "int s;\n");
+}
+
+// What Python's zipfile writes for a non-ASCII name: UTF-8 with the flag set.
+std::string PythonZip(const std::string& utf8Name) {
+    const TempDir dir;
+    const std::string path = dir / "python.zip";
+    const std::string command = "python3 -c \"import zipfile, sys; zipfile.ZipFile(sys.argv[1], 'w')"
+                                ".writestr(sys.argv[2], 'int s;\\n')\" " +
+                                path + " '" + utf8Name + "'";
+    if (!HasTool("python3") || std::system(command.c_str()) != 0) {
+        return "";
+    }
+    return ReadBytes(path);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Archives, AccentedName,
+    ::testing::Values(
+        AccentedCase{"Utf8FlagWrittenByPython", [] { return PythonZip("pozn\u00e1mky.txt"); },
+                     "pozn\xE1mky.txt"},
+        AccentedCase{"Utf8FlagInADirectory", [] { return PythonZip("\u00falohy/s\u00fa\u010det.c"); },
+                     "\xFA"
+                     "lohy/s\xFA\xE8"
+                     "et.c"},
+        AccentedCase{"Cp852WithoutTheFlag",
+                     [] {
+                         return ZipBuilder()
+                             .File("s\xA3\x9F"
+                                   "et.c",
+                                   "int s;\n")
+                             .Bytes();
+                     },
+                     "s\xFA\xE8"
+                     "et.c"},
+        AccentedCase{"Cp852FromTheLocalHeaders",
+                     [] { return ZipBuilder().File("\xA7ivot.c", "int s;\n").LocalPart(); }, "\x9Eivot.c"},
+        AccentedCase{"Utf8FlagFromTheLocalHeaders",
+                     [] { return ZipBuilder().Utf8Names().File("\xC5\xBEivot.c", "int s;\n").LocalPart(); },
+                     "\x9Eivot.c"}),
+    [](const auto& info) { return info.param.name; });
+
+struct UnreadableNameCase {
+    const char* name;
+    ZipBuilder archive;
+    const char* reasonStart;
+};
+
+class UnreadableName : public ZipExtractTest, public ::testing::WithParamInterface<UnreadableNameCase> {};
+
+TEST_P(UnreadableName, IsRefusedWithItsReason) {
+    EXPECT_FALSE(Extract(GetParam().archive.Bytes()));
+    EXPECT_EQ(reason.rfind(GetParam().reasonStart, 0), 0u) << reason;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Archives, UnreadableName,
+    ::testing::Values(UnreadableNameCase{"Utf8WithoutAWindows1250Form",
+                                         ZipBuilder().Utf8Names().File("\xE2\x98\x83.c", "x"),
+                                         "zip entry name with a character that has no Windows-1250 form"},
+                      UnreadableNameCase{"Cp852BoxDrawing", ZipBuilder().File("box\xB0.c", "x"),
+                                         "zip entry name with a character that has no Windows-1250 form"},
+                      UnreadableNameCase{"FlaggedButNotUtf8", ZipBuilder().Utf8Names().File("a\xFF.c", "x"),
+                                         "zip entry name that is not text in its encoding"}),
+    [](const auto& info) { return info.param.name; });
 
 } // namespace
 } // namespace tarvel
