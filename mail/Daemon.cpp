@@ -82,18 +82,27 @@ private:
 // next cycle recognises it).
 bool FetchIntoArchive(const DaemonContext& context, const MailSettings& settings, const std::string& zorpath,
                       DaemonMail& mail, std::string& text) {
-    const MessageKeeper keeper = [&](const std::string& fetched) {
+    const MessageKeeper keeper = [&](const std::string& fetched, const FetchProgress& fetch) {
         const Stopwatch keeping(mail.times.keep);
         const std::string identity = MailIdentity(fetched);
         if (FindArchivedMail(zorpath, identity, mail.archivedName)) {
             mail.duplicate = true;
             return true;
         }
-        return KeepFetchedMail(zorpath, fetched, identity, mail.archivedName);
+        if (!fetch.cutOff) {
+            return KeepFetchedMail(zorpath, fetched, identity, mail.archivedName);
+        }
+        mail.oversized = true;
+        mail.submission.reason = "mail of " + std::to_string(fetch.size) + " bytes over the limit of " +
+                                 std::to_string(context.maxMailBytes) + " bytes: its first " +
+                                 std::to_string(fetched.size()) + " bytes kept, not processed";
+        return KeepOversizedMail(zorpath, fetched, identity, mail.submission.reason, mail.archivedName);
     };
     const Stopwatch fetching(mail.times.fetch);
     FetchProgress progress;
-    FetchMail(settings.pop3, settings.user, settings.password, text, keeper, progress, context.mailTimeout);
+    FetchMail(settings.pop3, settings.user, settings.password, text, keeper, progress, context.mailTimeout,
+              context.maxMailBytes);
+    mail.filed = mail.oversized && progress.kept;
     return progress.kept;
 }
 
@@ -165,6 +174,26 @@ void SleepUnlessStopped(const Daemon& daemon) {
 
 } // namespace
 
+std::string DescribeDaemonMail(const DaemonMail& mail) {
+    if (mail.duplicate) {
+        return "duplicate of " + mail.archivedName + ": already processed, deleted from the mailbox";
+    }
+    if (mail.oversized) {
+        return mail.submission.reason + "; filed in dropped/ " + mail.archivedName +
+               ", deleted from the mailbox";
+    }
+    std::string line = DescribeSubmission(mail.submission);
+    if (mail.resumed) {
+        line += ", resumed at the verdict stage after an interruption";
+    } else if (mail.interrupted) {
+        line += ", taken again after an interruption";
+    }
+    if (!mail.filed) {
+        line += ", could not be filed: stays in mail/ " + mail.archivedName;
+    }
+    return line;
+}
+
 Daemon::~Daemon() {
     daemonRun = 0;
     if (worker.joinable()) {
@@ -225,13 +254,13 @@ int DaemonCycle(const DaemonContext& context, const std::string& zorpath) {
     std::string text;
     if (OldestWaitingMail(zorpath, mail.archivedName)) {
         mail.interrupted = true;
-        if (!ReadWholeFile(WaitingMailPath(zorpath, mail.archivedName), text, kMaxFetchedMessage)) {
+        if (!ReadWholeFile(WaitingMailPath(zorpath, mail.archivedName), text, context.maxMailBytes)) {
             text.clear();
         }
     } else if (!FetchIntoArchive(context, settings, zorpath, mail, text)) {
         return 0;
     }
-    if (!mail.duplicate) {
+    if (!mail.duplicate && !mail.oversized) {
         // Counted before anything runs on it, so that an attempt which kills the process is counted as well.
         if (CountAttempt(zorpath, mail.archivedName) > kMaxInterruptedAttempts && mail.interrupted) {
             SetAside(zorpath, mail);

@@ -6,7 +6,7 @@
 // coordination with the thread that starts and stops it.
 
 #include "mail/Intake.h"
-#include "mail/MailConnection.h"
+#include "mail/MailClient.h"
 #include "mail/Verdict.h"
 #include "store/Database.h"
 
@@ -39,12 +39,18 @@ struct DaemonMail {
     bool interrupted = false; // taken from mail/, where a cycle that was cut off had left it
     bool resumed = false;     // its intake had ended before the interruption: only the verdict stage ran
     bool duplicate = false; // fetched again after it had been archived: deleted on the server, not processed
+    bool oversized = false; // larger than the fetch limit: its first part filed in dropped/, not processed
     bool filed = false;     // moved into done/ or dropped/ (false: it stays in mail/ and is retried)
     Submission submission;
     CycleTimes times;
 };
 
 using MailObserver = std::function<void(const DaemonMail&)>;
+
+// One line saying what became of the mail: "UNID 12345 task 1: accepted (stored as version 1, late 0),
+// test 0", with what the daemon did besides (a duplicate, an oversized mail, a resumed cycle, a mail it
+// could not file).
+std::string DescribeDaemonMail(const DaemonMail& mail);
 
 // Everything a cycle works with besides the configuration file's values. The seams (clock, child processes,
 // mail delivery) default to the real ones.
@@ -53,6 +59,7 @@ struct DaemonContext {
     std::string configPath; // zor.ini: zorpath once per start, the mail settings every cycle
     MailObserver observe;   // called after each mail the cycle took; may be empty
     std::chrono::milliseconds mailTimeout = kMailTimeout;
+    std::size_t maxMailBytes = kMaxFetchedMessage; // a larger mail is filed in dropped/ unprocessed
     std::function<LocalDate()> today = Today;
     std::function<std::time_t()> clock = [] { return std::time(nullptr); };
     ProcessLauncher launcher = RunChild; // the rendering step, the compiler, make and the student's program

@@ -102,6 +102,22 @@ bool KeepFetchedMail(const std::string& zorpath, std::string_view text, const st
     return true;
 }
 
+bool KeepOversizedMail(const std::string& zorpath, std::string_view text, const std::string& identity,
+                       const std::string& reason, std::string& name) {
+    if (!PrepareMailArchive(zorpath)) {
+        return false;
+    }
+    // The reason first: a mail in dropped/ always has one.
+    const std::string candidate = TimeStampPrefix() + identity + std::string(kMailSuffix);
+    if (!WriteFileAtomically(ReasonFilePath(zorpath, candidate), reason + "\n", true) ||
+        !WriteFileAtomically(JoinPath(DroppedDirectory(zorpath), candidate), text, true)) {
+        ::unlink(ReasonFilePath(zorpath, candidate).c_str());
+        return false;
+    }
+    name = candidate;
+    return true;
+}
+
 bool OldestWaitingMail(const std::string& zorpath, std::string& name) {
     for (const std::string& candidate : ListMatching(MailArchiveDirectory(zorpath), kArchivedMailPattern)) {
         if (IsRegularFile(WaitingMailPath(zorpath, candidate))) {

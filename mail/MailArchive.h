@@ -43,6 +43,11 @@ bool FindArchivedMail(const std::string& zorpath, const std::string& identity, s
 bool KeepFetchedMail(const std::string& zorpath, std::string_view text, const std::string& identity,
                      std::string& name);
 
+// Files a mail that was too large to be taken whole straight into dropped/, the kept part of its text with
+// the reason beside it, durably; it is never processed. `name` receives its file name.
+bool KeepOversizedMail(const std::string& zorpath, std::string_view text, const std::string& identity,
+                       const std::string& reason, std::string& name);
+
 // The first mail left in mail/ by the order of the names; false when none waits.
 bool OldestWaitingMail(const std::string& zorpath, std::string& name);
 

@@ -31,21 +31,51 @@ struct SmtpStep {
     std::string_view code;
 };
 
-// Reads the reply to the message lines of RETR until the line ".". The text grows by whole lines only.
-LineStatus ReadRetrievedLines(MailConnection& connection, std::string& text) {
-    std::string line;
+bool IsEndLine(std::string_view line) {
+    return line == ".\r\n" || line == ".\n";
+}
+
+// Skips the rest of a reply too large to keep, so that the dialogue can go on to DELE; counts its bytes.
+LineStatus SkipRetrievedLines(MailConnection& connection, FetchProgress& progress) {
+    progress.cutOff = true;
+    std::string head;
     for (;;) {
-        if (text.size() > kMaxFetchedMessage) {
-            return LineStatus::Failed;
-        }
-        LineStatus status = connection.ReadLine(line, kMaxFetchedMessage);
+        std::uint64_t length = 0;
+        const LineStatus status = connection.SkipLine(head, length);
         if (status != LineStatus::Line) {
             return status;
         }
-        text += line;
-        if (line == ".\r\n" || line == ".\n") {
+        progress.size += length;
+        if (IsEndLine(head) && length == head.size()) {
             return LineStatus::Line;
         }
+    }
+}
+
+// Reads the message lines of the reply to RETR up to the line ".", keeping whole lines while the text, its
+// final line included, stays within maxBytes, and skipping the rest.
+LineStatus ReadRetrievedLines(MailConnection& connection, std::size_t maxBytes, std::string& text,
+                              FetchProgress& progress) {
+    constexpr std::size_t kEndLine = 3;
+    std::string line;
+    for (;;) {
+        const std::size_t room = maxBytes > text.size() ? maxBytes - text.size() : 0;
+        const LineStatus status = connection.ReadLine(line, room);
+        if (status == LineStatus::TooLong) {
+            return SkipRetrievedLines(connection, progress);
+        }
+        if (status != LineStatus::Line) {
+            return status;
+        }
+        progress.size += line.size();
+        if (IsEndLine(line)) {
+            text += line;
+            return LineStatus::Line;
+        }
+        if (line.size() + kEndLine > room) {
+            return SkipRetrievedLines(connection, progress);
+        }
+        text += line;
     }
 }
 
@@ -57,6 +87,8 @@ std::string_view Describe(LineStatus status) {
         return "the server closed the connection";
     case LineStatus::TimedOut:
         return "the server did not answer in time";
+    case LineStatus::TooLong:
+        return "a line too long";
     case LineStatus::Failed:
         break;
     }
@@ -113,7 +145,7 @@ int SendMail(const std::string& hostSetting, const std::string& from, const std:
 
 int FetchMail(const std::string& hostSetting, const std::string& user, const std::string& password,
               std::string& text, const MessageKeeper& keepBeforeDelete, FetchProgress& progress,
-              std::chrono::milliseconds timeout) {
+              std::chrono::milliseconds timeout, std::size_t maxBytes) {
     progress = FetchProgress{};
     auto fail = [&progress](std::string why) {
         progress.failure = std::move(why);
@@ -153,14 +185,15 @@ int FetchMail(const std::string& hostSetting, const std::string& user, const std
         return 0;
     }
     std::string retrieved = status;
-    read = ReadRetrievedLines(connection, retrieved);
+    progress.size = status.size();
+    read = ReadRetrievedLines(connection, maxBytes, retrieved, progress);
     if (read != LineStatus::Line) {
         return fail("the message did not arrive whole: " + std::string(Describe(read)));
     }
     text = std::move(retrieved);
     progress.received = true;
 
-    progress.kept = !keepBeforeDelete || keepBeforeDelete(text);
+    progress.kept = !keepBeforeDelete || keepBeforeDelete(text, progress);
     if (!progress.kept) {
         return fail("the message could not be kept; it stays on the server");
     }

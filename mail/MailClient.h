@@ -7,6 +7,7 @@
 #include "mail/MailConnection.h"
 
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -29,27 +30,32 @@ struct FetchProgress {
     bool kept = false;         // the keeper accepted the text (without a keeper: as soon as it was received)
     bool deleteSent = false;   // "DELE 1" went out; the server removes the message only when it answers QUIT
     bool deleted = false;      // QUIT was answered: the message is gone from the server
+    bool cutOff = false;       // the message was larger than the limit: only its first lines were kept
+    std::uint64_t size = 0;    // the bytes of the reply as the server sent it, the final "." line included
     std::string failure;       // why the dialogue ended early; empty after success and for an empty mailbox
 };
 
-// Called with the retrieved text before "DELE 1" is sent; the message is deleted only when it returns true.
-using MessageKeeper = std::function<bool(const std::string& text)>;
+// Called with the retrieved text and the progress so far before "DELE 1" is sent; the message is deleted
+// only when it returns true.
+using MessageKeeper = std::function<bool(const std::string& text, const FetchProgress& progress)>;
+
+// The largest POP3 message FetchMail takes whole.
+inline constexpr std::size_t kMaxFetchedMessage = 64 * 1024 * 1024;
 
 // Logs in with USER and PASS, sends "RETR 1" and reads the reply to its final "." line, hands the text to the
 // keeper, then sends "DELE 1" and QUIT. Every status line must be positive and must arrive. `text` receives
 // the reply as it came: the status line first, CR LF line ends, dot-stuffing kept, the final "." line last
 // (see RetrievedMessage in MailMessage.h); it is changed only when the whole message has arrived. A message
-// that ends early is not received and not deleted. Returns 1 when the message was kept and its
-// deletion confirmed, 0 otherwise.
+// that ends early is not received and not deleted. A reply over maxBytes is read to its end all the same, so
+// that it can be deleted, but the text keeps only the whole lines that fit in maxBytes: progress.cutOff is
+// then set and the text has no final "." line. Returns 1 when the message was kept and its deletion
+// confirmed, 0 otherwise.
 int FetchMail(const std::string& hostSetting, const std::string& user, const std::string& password,
               std::string& text, const MessageKeeper& keepBeforeDelete, FetchProgress& progress,
-              std::chrono::milliseconds timeout = kMailTimeout);
+              std::chrono::milliseconds timeout = kMailTimeout, std::size_t maxBytes = kMaxFetchedMessage);
 
 // The same without a keeper, for callers that hold the text only in memory.
 int FetchMail(const std::string& hostSetting, const std::string& user, const std::string& password,
               std::string& text, std::chrono::milliseconds timeout = kMailTimeout);
-
-// The largest POP3 message FetchMail takes; a larger one stays on the server.
-inline constexpr std::size_t kMaxFetchedMessage = 64 * 1024 * 1024;
 
 } // namespace tarvel

@@ -1,5 +1,7 @@
 #include "mail/MailConnection.h"
 
+#include <algorithm>
+
 namespace tarvel {
 
 namespace {
@@ -34,34 +36,61 @@ bool MailConnection::SendRaw(std::string_view bytes) {
     return SendAll(socket_, bytes, timeout_);
 }
 
+LineStatus MailConnection::Receive() {
+    // Drop what was handed out before reading more, so a long message does not pile up here.
+    pending_.erase(0, start_);
+    start_ = 0;
+    switch (ReceiveSome(socket_, pending_, kReadSize, timeout_)) {
+    case ReceiveStatus::Data:
+        return LineStatus::Line;
+    case ReceiveStatus::Closed:
+        return LineStatus::Closed;
+    case ReceiveStatus::TimedOut:
+        return LineStatus::TimedOut;
+    case ReceiveStatus::Failed:
+        break;
+    }
+    return LineStatus::Failed;
+}
+
 LineStatus MailConnection::ReadLine(std::string& line, std::size_t maxBytes) {
-    std::size_t scanned = start_;
+    std::size_t scanned = 0;
     for (;;) {
-        auto end = pending_.find('\n', scanned);
+        const auto end = pending_.find('\n', start_ + scanned);
         if (end != std::string::npos) {
             if (end + 1 - start_ > maxBytes) {
-                return LineStatus::Failed;
+                return LineStatus::TooLong;
             }
             line.assign(pending_, start_, end + 1 - start_);
             start_ = end + 1;
             return LineStatus::Line;
         }
-        if (pending_.size() - start_ > maxBytes) {
-            return LineStatus::Failed;
+        scanned = pending_.size() - start_;
+        if (scanned > maxBytes) {
+            return LineStatus::TooLong;
         }
-        // Drop what was handed out before reading more, so a long message does not pile up here.
-        pending_.erase(0, start_);
-        start_ = 0;
-        scanned = pending_.size();
-        switch (ReceiveSome(socket_, pending_, kReadSize, timeout_)) {
-        case ReceiveStatus::Data:
-            break;
-        case ReceiveStatus::Closed:
-            return LineStatus::Closed;
-        case ReceiveStatus::TimedOut:
-            return LineStatus::TimedOut;
-        case ReceiveStatus::Failed:
-            return LineStatus::Failed;
+        if (const LineStatus status = Receive(); status != LineStatus::Line) {
+            return status;
+        }
+    }
+}
+
+LineStatus MailConnection::SkipLine(std::string& head, std::uint64_t& length) {
+    head.clear();
+    length = 0;
+    for (;;) {
+        const auto end = pending_.find('\n', start_);
+        const std::size_t taken = (end == std::string::npos ? pending_.size() : end + 1) - start_;
+        if (head.size() < kSkippedLineHead) {
+            head.append(pending_, start_, std::min(taken, kSkippedLineHead - head.size()));
+        }
+        length += taken;
+        start_ += taken;
+        if (end != std::string::npos) {
+            return LineStatus::Line;
+        }
+        if (const LineStatus status = Receive(); status != LineStatus::Line) {
+            return status;
         }
     }
 }

@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -22,7 +23,8 @@ enum class LineStatus {
     Line,     // a whole line, its line end included
     Closed,   // the server closed the connection before a line end
     TimedOut, // nothing more arrived within the time-out
-    Failed,   // the connection broke, or the line grew beyond its limit
+    TooLong,  // the line runs beyond its limit; nothing of it was consumed
+    Failed,   // the connection broke
 };
 
 class MailConnection {
@@ -35,10 +37,18 @@ public:
     bool SendLine(std::string_view text);
     // Sends bytes as they are, in one write.
     bool SendRaw(std::string_view bytes);
-    // Reads up to and including the next LF; `line` is replaced. A line longer than maxBytes fails.
+    // Reads up to and including the next LF; `line` is replaced. A line longer than maxBytes is TooLong.
     LineStatus ReadLine(std::string& line, std::size_t maxBytes = kMaxReplyLine);
+    // Consumes the next line whatever its length, keeping only its first kSkippedLineHead bytes and its
+    // length, the line end included.
+    LineStatus SkipLine(std::string& head, std::uint64_t& length);
+
+    static constexpr std::size_t kSkippedLineHead = 3;
 
 private:
+    // Appends what arrives to pending_ (Line when something did).
+    LineStatus Receive();
+
     Socket socket_;
     std::chrono::milliseconds timeout_;
     std::string pending_; // bytes received beyond the last line handed out

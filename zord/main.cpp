@@ -61,21 +61,7 @@ std::string LocalTimeNow() {
 
 // "2026-01-07 13:45:02 UNID 12345 task 1: accepted (stored as version 1, late 0), test 0".
 void PrintMailLine(const DaemonMail& mail) {
-    std::string line = LocalTimeNow() + " ";
-    if (mail.duplicate) {
-        line += "duplicate of " + mail.archivedName + ": already processed, deleted from the mailbox";
-    } else {
-        line += DescribeSubmission(mail.submission);
-        if (mail.resumed) {
-            line += ", resumed at the verdict stage after an interruption";
-        } else if (mail.interrupted) {
-            line += ", taken again after an interruption";
-        }
-        if (!mail.filed) {
-            line += ", could not be filed: stays in mail/ " + mail.archivedName;
-        }
-    }
-    std::printf("%s\n", line.c_str());
+    std::printf("%s %s\n", LocalTimeNow().c_str(), DescribeDaemonMail(mail).c_str());
     std::fflush(stdout);
 }
 

@@ -366,5 +366,58 @@ TEST_F(DaemonLoopTest, AServerThatIsDownLeavesTheDaemonPolling) {
     EXPECT_EQ(Taken().size(), 1u);
 }
 
+TEST_F(DaemonLoopTest, AMailOverTheLimitIsFiledAndDeletedAndTheNextOneIsTaken) {
+    // Random bytes do not compress: the zip, and the mail, stay far above the limit.
+    std::string noise(300 * 1024, '\0');
+    std::uint32_t seed = 12345;
+    for (char& byte : noise) {
+        seed = seed * 1103515245u + 12345u;
+        byte = static_cast<char>(seed >> 24);
+    }
+    const std::string folder = dir / "outbox/large";
+    std::filesystem::create_directories(folder);
+    WriteBytes(folder + "/data.bin", noise);
+    SendAsStudent("student3", "mime", folder);
+    SendAsStudent("student3", "plain");
+    const auto deadline = std::chrono::steady_clock::now() + 20s;
+    while (std::chrono::steady_clock::now() < deadline &&
+           ListMatching(std::string(TARVEL_MAIL_DIR) + "/mail/zor/new", "*").size() < 2) {
+        std::this_thread::sleep_for(50ms);
+    }
+    DaemonContext context = Context();
+    context.maxMailBytes = 64 * 1024;
+    Daemon daemon;
+    ASSERT_TRUE(StartDaemon(daemon, context, {}));
+    for (auto until = std::chrono::steady_clock::now() + 30s;
+         Taken().size() < 2 && std::chrono::steady_clock::now() < until;) {
+        std::this_thread::sleep_for(20ms);
+    }
+    StopDaemon(daemon, {});
+
+    const auto mails = Taken();
+    ASSERT_EQ(mails.size(), 2u);
+    const DaemonMail& large = mails[0].first;
+    EXPECT_TRUE(large.oversized);
+    EXPECT_TRUE(large.filed);
+    EXPECT_EQ(DescribeDaemonMail(large).rfind("mail of ", 0), 0u) << DescribeDaemonMail(large);
+    EXPECT_NE(DescribeDaemonMail(large).find("deleted from the mailbox"), std::string::npos);
+    const std::string kept = ReadBytes(JoinPath(DroppedDirectory(ZorPath()), large.archivedName));
+    EXPECT_GT(kept.size(), 60u * 1024);
+    EXPECT_LE(kept.size(), context.maxMailBytes);
+    EXPECT_EQ(ReadBytes(ReasonFilePath(ZorPath(), large.archivedName)), large.submission.reason + "\n");
+    EXPECT_NE(large.submission.reason.find("over the limit of 65536 bytes"), std::string::npos)
+        << large.submission.reason;
+
+    const DaemonMail& next = mails[1].first;
+    EXPECT_FALSE(next.oversized);
+    EXPECT_EQ(next.submission.outcome, IntakeOutcome::Failed);
+    EXPECT_TRUE(next.filed);
+    EXPECT_TRUE(ListMatching(MailArchiveDirectory(ZorPath()), "*.mail").empty());
+    std::string text;
+    FetchProgress progress;
+    EXPECT_EQ(FetchMail(servers.pop3, "zor", servers.password, text, MessageKeeper{}, progress), 0);
+    EXPECT_TRUE(progress.mailboxEmpty) << progress.failure;
+}
+
 } // namespace
 } // namespace tarvel

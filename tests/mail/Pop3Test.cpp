@@ -93,7 +93,8 @@ TEST(FetchMail, AConnectionClosedInTheMiddleOfRetrIsNotAMessageAndNothingIsDelet
     FetchProgress progress;
     EXPECT_EQ(FetchMail(
                   server.HostSetting(), "zor", "secret", text,
-                  [&](const std::string&) { return keeperCalled = true; }, progress, 5s),
+                  [&](const std::string&, const FetchProgress&) { return keeperCalled = true; }, progress,
+                  5s),
               0);
     server.Join();
     EXPECT_EQ(server.Received().find("DELE"), std::string::npos);
@@ -134,7 +135,7 @@ TEST(FetchMail, TheKeeperRunsBeforeDeleAndARefusalKeepsTheMessageOnTheServer) {
         std::string text;
         const int result = FetchMail(
             server.HostSetting(), "zor", "secret", text,
-            [&](const std::string& retrieved) {
+            [&](const std::string& retrieved, const FetchProgress&) {
                 seenByKeeper = retrieved;
                 sentBeforeKeeping = server.Received();
                 return keeps;
@@ -147,6 +148,56 @@ TEST(FetchMail, TheKeeperRunsBeforeDeleAndARefusalKeepsTheMessageOnTheServer) {
         EXPECT_EQ(server.Received().find("DELE") != std::string::npos, keeps);
         EXPECT_EQ(progress.kept, keeps);
         EXPECT_EQ(progress.deleted, keeps);
+    }
+}
+
+// A reply over the limit is read to its end, so that it can be deleted like any other, and only its first
+// whole lines are kept: one mail too large to take must not stay first in the mailbox for good.
+TEST(FetchMail, AReplyOverTheLimitIsKeptInPartAndDeleted) {
+    const std::string hugeLine = std::string(1 << 20, 'x') + "\r\n";
+    struct Case {
+        const char* name;
+        std::string reply;
+        std::string lastPiece; // sent after a pause, as a slow server would
+        std::size_t limit;
+        bool cutOff;
+        std::string kept;
+    };
+    const Case cases[] = {
+        {"exactly at the limit", std::string(kRetrieved), "", kRetrieved.size(), false,
+         std::string(kRetrieved)},
+        {"one byte over", std::string(kRetrieved), "", kRetrieved.size() - 1, true,
+         "+OK 40 octets\r\nSubject: x\r\n\r\nfirst\r\n..\r\n..x\r\n"},
+        {"a line far longer than the limit", "+OK\r\nSubject: x\r\n\r\n" + hugeLine + "..\r\n.x\r\n", ".\r\n",
+         1000, true, "+OK\r\nSubject: x\r\n\r\n"},
+        {"the end mark split in the skipped part", "+OK\r\n" + hugeLine + ".", "\r\n", 1000, true, "+OK\r\n"},
+    };
+    for (const Case& c : cases) {
+        FakeServer server([&c](FakeSession& session) {
+            LogIn(session);
+            session.ReadLine();
+            session.Send(c.reply);
+            if (!c.lastPiece.empty()) {
+                session.SendLater(c.lastPiece);
+            }
+            DeleteAndQuit(session);
+        });
+        std::string text;
+        FetchProgress progress;
+        bool keeperSawTheCut = false;
+        const MessageKeeper keeper = [&](const std::string&, const FetchProgress& fetch) {
+            keeperSawTheCut = fetch.cutOff;
+            return true;
+        };
+        EXPECT_EQ(FetchMail(server.HostSetting(), "zor", "secret", text, keeper, progress, 5s, c.limit), 1)
+            << c.name << ": " << progress.failure;
+        server.Join();
+        EXPECT_EQ(progress.cutOff, c.cutOff) << c.name;
+        EXPECT_EQ(keeperSawTheCut, c.cutOff) << c.name;
+        EXPECT_EQ(progress.size, c.reply.size() + c.lastPiece.size()) << c.name;
+        EXPECT_EQ(text, c.kept) << c.name;
+        EXPECT_LE(text.size(), c.limit) << c.name;
+        EXPECT_NE(server.Received().find("DELE 1"), std::string::npos) << c.name;
     }
 }
 
