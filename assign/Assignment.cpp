@@ -61,11 +61,6 @@ std::vector<std::string> FreshTaskTypes(Database& db) {
 
 } // namespace
 
-MailSender DefaultMailSender() {
-    return [](const std::string& smtpHost, const std::string& from, const std::string& to,
-              const std::string& message) { return SendMail(smtpHost, from, to, message); };
-}
-
 void AssignAll(AssignmentContext& context) {
     if (!context.prompts.Ask({Cp1250("Všetkým študentom bez pridelených zadaní sa pridelia zadania."),
                               kAssignTitle, PromptButtons::OkCancel, PromptIcon::Information})) {
@@ -94,7 +89,7 @@ void AssignAll(AssignmentContext& context) {
 
 void ReassignStudent(AssignmentContext& context, const std::string& selectedLine) {
     if (!context.prompts.Ask({Cp1250("Študent už môže mať pridelené zadania!\nPrideliť nové?"), kAssignTitle,
-                              PromptButtons::YesNo, PromptIcon::Exclamation})) {
+                              PromptButtons::YesNo, PromptIcon::Warning})) {
         return;
     }
     Database& db = context.db;

@@ -3,7 +3,8 @@
 // submission directory and a mail that tells the variant. Both commands run on the GUI thread, never beside
 // the receiving daemon.
 
-#include "assign/AssignmentPrompts.h"
+#include "mail/MailClient.h"
+#include "shell/Prompts.h"
 #include "store/Database.h"
 #include "store/Students.h"
 
@@ -13,18 +14,12 @@
 
 namespace tarvel {
 
-// Delivers one composed mail; returns 1 when the server took it. The default is SendMail with its time-out.
-using MailSender = std::function<int(const std::string& smtpHost, const std::string& from,
-                                     const std::string& to, const std::string& message)>;
-
-MailSender DefaultMailSender();
-
 struct AssignmentContext {
     Database& db;
     std::string configPath; // zor.ini: section "mails" names the servers and the mail user
-    AssignmentPrompts& prompts;
+    Prompts& prompts;
     std::function<std::time_t()> clock = [] { return std::time(nullptr); };
-    MailSender send = DefaultMailSender();
+    MailDelivery send = DefaultMailDelivery();
 };
 
 // "&Pridelenie zadaní": asks first, seeds the generator with the clock, then gives every student a variant of

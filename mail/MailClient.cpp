@@ -143,6 +143,11 @@ int SendMail(const std::string& hostSetting, const std::string& from, const std:
     return 1;
 }
 
+MailDelivery DefaultMailDelivery() {
+    return [](const std::string& smtpHost, const std::string& from, const std::string& to,
+              const std::string& message) { return SendMail(smtpHost, from, to, message); };
+}
+
 int FetchMail(const std::string& hostSetting, const std::string& user, const std::string& password,
               std::string& text, const MessageKeeper& keepBeforeDelete, FetchProgress& progress,
               std::chrono::milliseconds timeout, std::size_t maxBytes) {

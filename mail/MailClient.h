@@ -23,6 +23,14 @@ int SendMail(const std::string& hostSetting, const std::string& from, const std:
              const std::string& message, std::chrono::milliseconds timeout = kMailTimeout,
              std::string* reason = nullptr);
 
+// Delivers one composed mail; 1 when the server took it. The one seam through which the assignment and the
+// verdict stage send, so that tests can record the mails instead.
+using MailDelivery = std::function<int(const std::string& smtpHost, const std::string& from,
+                                       const std::string& to, const std::string& message)>;
+
+// SendMail with its time-out.
+MailDelivery DefaultMailDelivery();
+
 // How far a fetch got, for a caller that must not lose a message.
 struct FetchProgress {
     bool mailboxEmpty = false; // the server refused "RETR 1": there is no message to fetch

@@ -10,11 +10,6 @@
 
 namespace tarvel {
 
-MailDelivery DefaultMailDelivery() {
-    return [](const std::string& smtpHost, const std::string& from, const std::string& to,
-              const std::string& message) { return SendMail(smtpHost, from, to, message); };
-}
-
 std::string TestResultText(int code) {
     switch (code) {
     case kRunPassed:

@@ -4,6 +4,7 @@
 // verdict mail; a refused one gets the refusal alone. A failed intake gets nothing.
 
 #include "mail/Intake.h"
+#include "mail/MailClient.h"
 #include "runner/TestRunner.h"
 #include "store/Database.h"
 
@@ -14,12 +15,6 @@
 namespace tarvel {
 
 inline constexpr const char* kTestResultKey = "test";
-
-// Delivers one composed mail; 1 when the server took it. The default is SendMail with its time-out.
-using MailDelivery = std::function<int(const std::string& smtpHost, const std::string& from,
-                                       const std::string& to, const std::string& message)>;
-
-MailDelivery DefaultMailDelivery();
 
 struct VerdictContext {
     Database& db;

@@ -4,6 +4,7 @@
 #include "platform/FileOps.h"
 #include "platform/WriteConfinement.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <condition_variable>
 #include <csignal>
@@ -335,7 +336,11 @@ bool WaitForProgram(pid_t program, const timespec& start, long timeLimitMs) {
         }
         if (pidFd >= 0) {
             pollfd watch{pidFd, POLLIN, 0};
-            int ready = poll(&watch, 1, static_cast<int>(remaining));
+            // Without a time limit the wait goes on in steps that poll can take.
+            int ready = poll(&watch, 1, static_cast<int>(std::min<long>(remaining, 60'000)));
+            if (ready == 0) {
+                continue;
+            }
             if (ready > 0) {
                 ended = true;
                 break;
@@ -799,6 +804,70 @@ bool SandboxWasMade(const SandboxLaunch& launch) {
 }
 
 } // namespace
+
+bool StartDetached(const std::vector<std::string>& arguments, int* error) {
+    const auto fail = [error](int code) {
+        if (error != nullptr) {
+            *error = code;
+        }
+        return false;
+    };
+    if (arguments.empty()) {
+        return fail(ENOENT);
+    }
+    std::vector<char*> argv;
+    for (const std::string& argument : arguments) {
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    }
+    argv.push_back(nullptr);
+    // The exec's failure comes back through a pipe that a successful exec closes.
+    int report[2];
+    if (pipe2(report, O_CLOEXEC) != 0) {
+        return fail(errno);
+    }
+    const pid_t middle = fork();
+    if (middle < 0) {
+        const int code = errno;
+        close(report[0]);
+        close(report[1]);
+        return fail(code);
+    }
+    if (middle == 0) {
+        // The grandchild is adopted by init: this process never has to reap it, and it outlives us.
+        setsid();
+        if (fork() != 0) {
+            _exit(0);
+        }
+        const int null = open("/dev/null", O_RDWR);
+        for (int stream = 0; stream < 3 && null >= 0; ++stream) {
+            dup2(null, stream);
+        }
+        sigset_t none;
+        sigemptyset(&none);
+        sigprocmask(SIG_SETMASK, &none, nullptr);
+        execvp(argv[0], argv.data());
+        const int code = errno;
+        ssize_t ignored = write(report[1], &code, sizeof code);
+        (void)ignored;
+        _exit(127);
+    }
+    close(report[1]);
+    int status = 0;
+    while (waitpid(middle, &status, 0) < 0 && errno == EINTR) {
+    }
+    int code = 0;
+    ssize_t got;
+    while ((got = read(report[0], &code, sizeof code)) < 0 && errno == EINTR) {
+    }
+    close(report[0]);
+    if (got == static_cast<ssize_t>(sizeof code)) {
+        return fail(code);
+    }
+    if (error != nullptr) {
+        *error = 0;
+    }
+    return true;
+}
 
 std::vector<std::string> SplitCommandLine(std::string_view commandLine) {
     std::vector<std::string> arguments;

@@ -9,6 +9,7 @@
 #include "platform/Sandbox.h"
 
 #include <chrono>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -73,6 +74,21 @@ struct ChildResult {
 // Runs the child to its end (or its time limit) and returns after every process it left behind is gone.
 // Safe to call from any thread; never changes the calling process's directory, environment or signal state.
 ChildResult RunChild(const ChildRequest& request);
+
+// How the system starts a child that it waits for; tests may watch or replace it.
+using ProcessLauncher = std::function<ChildResult(const ChildRequest&)>;
+
+// A time limit that never ends, for a program the teacher closes (the editor).
+inline constexpr std::chrono::milliseconds kNoTimeLimit = std::chrono::milliseconds::max();
+
+// Starts a program that is not waited for and that nothing kills (a browser, which may hand the page to a
+// process that outlives the one started): in a session of its own, standard streams on /dev/null, not a
+// child of this process. True when the program was found and executed; `error` then stays 0, else it gets
+// the errno of the failed start.
+bool StartDetached(const std::vector<std::string>& arguments, int* error = nullptr);
+
+// How the system starts a program detached; tests may watch or replace it.
+using DetachedLauncher = std::function<bool(const std::vector<std::string>& arguments)>;
 
 // A command line split at blanks and tabs into arguments, as the system's tools are started: no quoting.
 std::vector<std::string> SplitCommandLine(std::string_view commandLine);

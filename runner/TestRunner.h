@@ -37,9 +37,6 @@ inline constexpr const char* kBuildCopyName = "build";
 // The configuration key ("dbase") that allows student code to run where no sandbox can be made.
 inline constexpr const char* kUnsafeKey = "unsafe";
 
-// How the runner starts a child; tests may watch or replace it.
-using ProcessLauncher = std::function<ChildResult(const ChildRequest&)>;
-
 struct TestPair {
     std::string inputFile;
     std::string expectedOutputFile;

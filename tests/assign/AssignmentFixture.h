@@ -8,6 +8,7 @@
 #include "store/StoreFixture.h"
 #include "store/Students.h"
 #include "store/Tasks.h"
+#include "support/ScriptedPrompts.h"
 
 #include <gtest/gtest.h>
 
@@ -15,18 +16,6 @@
 #include <vector>
 
 namespace tarvel::testing {
-
-struct RecordingPrompts : AssignmentPrompts {
-    bool answer = true;
-    std::vector<Prompt> asked;
-    std::vector<Prompt> told;
-
-    bool Ask(const Prompt& prompt) override {
-        asked.push_back(prompt);
-        return answer;
-    }
-    void Tell(const Prompt& prompt) override { told.push_back(prompt); }
-};
 
 struct SentMail {
     std::string host;
@@ -74,7 +63,7 @@ protected:
         return result;
     }
 
-    RecordingPrompts prompts;
+    ScriptedPrompts prompts;
     AssignmentContext context;
     std::vector<SentMail> sent;
 };

@@ -133,6 +133,7 @@ TEST_F(AssignmentTest, AssignAllGivesEveryStudentOneVariantOfEachTaskTypeAndMail
     AddTaskTypeWithVariants("2", 5, 2001, 3, 5, {"X"});
     AddTaskTypeWithVariants("3", 5, 2001, 3, 5, {});
 
+    prompts.answers.push_back(true);
     AssignAll(context);
 
     // The clock seeds the generator with 1: 41, 18467, 6334, 26500, 19169, 15724 in student and task order.
@@ -179,10 +180,12 @@ TEST_F(AssignmentTest, AssignAllGivesEveryStudentOneVariantOfEachTaskTypeAndMail
 TEST_F(AssignmentTest, AssignAllTwiceAssignsNothingTheSecondTime) {
     const StudentRecord student = AddStudentNamed("11111", "Anna", "Prv\xE1");
     AddTaskTypeWithVariants("1", 10, 2000, 12, 31, {"A", "B", "C"});
+    prompts.answers.push_back(true);
     AssignAll(context);
     ASSERT_EQ(sent.size(), 1u);
     const std::string before = ReadBytes(db.AbsolutePath(StudentFile(student.id)));
     context.clock = [] { return std::time_t{999}; };
+    prompts.answers.push_back(true);
     AssignAll(context);
     EXPECT_EQ(sent.size(), 1u);
     EXPECT_EQ(ReadBytes(db.AbsolutePath(StudentFile(student.id))), before);
@@ -192,7 +195,7 @@ TEST_F(AssignmentTest, AssignAllTwiceAssignsNothingTheSecondTime) {
 TEST_F(AssignmentTest, CancelledAssignAllDoesNothing) {
     const StudentRecord student = AddStudentNamed("11111", "Anna", "Prv\xE1");
     AddTaskTypeWithVariants("1", 10, 2000, 12, 31, {"A"});
-    prompts.answer = false;
+    prompts.answers = {false};
     AssignAll(context);
     EXPECT_TRUE(sent.empty());
     EXPECT_TRUE(prompts.told.empty());
@@ -201,6 +204,7 @@ TEST_F(AssignmentTest, CancelledAssignAllDoesNothing) {
 
 TEST_F(AssignmentTest, AssignAllWithoutStudentsStillSaysEveryoneHasTasks) {
     AddTaskTypeWithVariants("1", 10, 2000, 12, 31, {"A"});
+    prompts.answers.push_back(true);
     AssignAll(context);
     EXPECT_TRUE(sent.empty());
     ASSERT_EQ(prompts.told.size(), 1u);
@@ -215,6 +219,7 @@ TEST_F(AssignmentTest, AssignAllReadsTaskTypesAndStudentsAfresh) {
     // Written behind the store's back, as another zor process would.
     const StudentRecord student = AddStudentNamed("11111", "Anna", "Prv\xE1");
     AddTaskTypeWithVariants("2", 10, 2000, 12, 31, {"Y"});
+    prompts.answers.push_back(true);
     AssignAll(context);
     EXPECT_EQ(Result(student, "1").mod, "A");
     EXPECT_EQ(Result(student, "2").mod, "Y");
@@ -225,6 +230,7 @@ TEST_F(AssignmentTest, ReassignSkipsSubmittedTasksWithAWarningAndRedrawsTheOther
     AddTaskTypeWithVariants("1", 10, 2000, 12, 31, {"A", "B", "C"});
     AddTaskTypeWithVariants("2", 10, 2000, 12, 31, {"A", "B", "C"});
     AddTaskTypeWithVariants("3", 10, 2000, 12, 31, {"Z"});
+    prompts.answers.push_back(true);
     AssignAll(context);
     ResultRecord submitted = Result(student, "2");
     submitted.ver = 1;
@@ -236,6 +242,7 @@ TEST_F(AssignmentTest, ReassignSkipsSubmittedTasksWithAWarningAndRedrawsTheOther
     sent.clear();
     prompts.asked.clear();
     prompts.told.clear();
+    prompts.answers = {true};
 
     SeedRandom(20000);
     ReassignStudent(context, "12345 Nov\xE1k J\xE1n");
@@ -244,7 +251,7 @@ TEST_F(AssignmentTest, ReassignSkipsSubmittedTasksWithAWarningAndRedrawsTheOther
     EXPECT_EQ(prompts.asked[0].text, "\x8Atudent u\x9E m\xF4\x9E"
                                      "e ma\x9D pridelen\xE9 zadania!\nPrideli\x9D nov\xE9?");
     EXPECT_EQ(prompts.asked[0].buttons, PromptButtons::YesNo);
-    EXPECT_EQ(prompts.asked[0].icon, PromptIcon::Exclamation);
+    EXPECT_EQ(prompts.asked[0].icon, PromptIcon::Warning);
     ASSERT_EQ(prompts.told.size(), 1u);
     EXPECT_EQ(prompts.told[0].text, "\x8Atudent u\x9E odovzdal zadanie \xE8.2\nNemo\x9E"
                                     "no ho znovuprideli\x9D !!!");
@@ -264,9 +271,8 @@ TEST_F(AssignmentTest, ReassignSkipsSubmittedTasksWithAWarningAndRedrawsTheOther
 TEST_F(AssignmentTest, ReassignAnsweredNoOrForAnUnknownStudentChangesNothing) {
     const StudentRecord student = AddStudentNamed("12345", "J\xE1n", "Nov\xE1k");
     AddTaskTypeWithVariants("1", 10, 2000, 12, 31, {"A"});
-    prompts.answer = false;
+    prompts.answers = {false, true, true};
     ReassignStudent(context, "12345 Nov\xE1k J\xE1n");
-    prompts.answer = true;
     ReassignStudent(context, "99999 Nikto");
     ReassignStudent(context, "123");
     EXPECT_TRUE(sent.empty());

@@ -7,6 +7,7 @@
 #include "store/Results.h"
 #include "store/StoreFixture.h"
 #include "store/Tasks.h"
+#include "support/ScriptedPrompts.h"
 
 #include <gtest/gtest.h>
 
@@ -16,11 +17,6 @@ namespace tarvel {
 namespace {
 
 using namespace testing;
-
-struct Silent : AssignmentPrompts {
-    bool Ask(const Prompt&) override { return true; }
-    void Tell(const Prompt&) override {}
-};
 
 class RealMailTest : public StoreTest {
 protected:
@@ -89,7 +85,8 @@ TEST_F(RealMailTest, AssignAllDeliversSixCorrectAssignmentMails) {
         }
     }
 
-    Silent prompts;
+    ScriptedPrompts prompts;
+    prompts.answers = {true};
     AssignmentContext context{db, config, prompts};
     AssignAll(context);
 

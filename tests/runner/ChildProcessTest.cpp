@@ -242,6 +242,38 @@ struct SplitCase {
     std::vector<std::string> arguments;
 };
 
+TEST_F(ChildProcessTest, WithoutATimeLimitTheChildRunsUntilItEnds) {
+    ChildRequest request = Shell("sleep 1.2; echo done");
+    request.timeLimit = kNoTimeLimit;
+    const ChildResult result = RunChild(request);
+    EXPECT_EQ(result.outcome, ChildOutcome::Exited);
+    EXPECT_EQ(Output(), "done\n");
+}
+
+// A detached program is neither waited for nor killed: it goes on after the start has returned, and
+// everything it starts with it.
+TEST_F(ChildProcessTest, ADetachedProgramOutlivesItsStart) {
+    const std::string mark = dir / "mark";
+    const auto start = std::chrono::steady_clock::now();
+    int error = -1;
+    ASSERT_TRUE(
+        StartDetached({"/bin/sh", "-c", "sleep 0.5; (sleep 0.2; echo later > " + mark + ") &"}, &error));
+    EXPECT_EQ(error, 0);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(400));
+    EXPECT_FALSE(std::filesystem::exists(mark));
+    for (int i = 0; i < 100 && !std::filesystem::exists(mark); ++i) {
+        ::usleep(20'000);
+    }
+    EXPECT_EQ(ReadBytes(mark), "later\n");
+}
+
+TEST_F(ChildProcessTest, ADetachedProgramThatCannotStartSaysWhy) {
+    int error = 0;
+    EXPECT_FALSE(StartDetached({"no-such-program-anywhere", "file:///x"}, &error));
+    EXPECT_EQ(error, ENOENT);
+    EXPECT_FALSE(StartDetached({}, &error));
+}
+
 class SplitCommandLineTest : public ::testing::TestWithParam<SplitCase> {};
 
 TEST_P(SplitCommandLineTest, SplitsAtBlanks) {
