@@ -6,7 +6,7 @@
 #include "mail/MailMessage.h"
 #include "platform/Cp1250.h"
 #include "platform/FileOps.h"
-#include "shell/Config.h"
+#include "shell/Settings.h"
 #include "store/Results.h"
 #include "store/Tasks.h"
 
@@ -18,27 +18,19 @@ namespace {
 
 constexpr const char* kAssignTitle = "Pridelenie zadania";
 
-// The prompts are written here in UTF-8 and shown to the GUI, like everything else, in Windows-1250.
-std::string Cp1250(std::string_view utf8) {
-    std::string bytes;
-    return Utf8ToCp1250(utf8, bytes) ? bytes : std::string(utf8);
-}
-
 bool IsEmptyDirectory(const std::string& path) {
     return IsDirectory(path) && ListMatching(path, "*").empty();
 }
 
 void MailAssignment(AssignmentContext& context, const StudentRecord& student, const std::string& task,
                     const std::string& variant) {
-    const std::string pop3 = ReadConfig(context.configPath, "mails", "pop3", kDefaultMailHostName);
-    const std::string smtp = ReadConfig(context.configPath, "mails", "smtp", kDefaultMailHostName);
-    const std::string user = ReadConfig(context.configPath, "mails", "user", "zor");
-    const std::string body = AssignmentBody(context.db, student, task, variant, user, pop3);
-    const MailHeader header{DaemonAddress(user, pop3), student.email, AssignmentSubject(task),
+    const MailSettings mail = ReadMailSettings(context.configPath);
+    const std::string body = AssignmentBody(context.db, student, task, variant, mail.user, mail.pop3);
+    const MailHeader header{DaemonAddress(mail.user, mail.pop3), student.email, AssignmentSubject(task),
                             context.clock()};
     std::string message;
     if (ComposeMail(header, body, message)) {
-        context.send(smtp, header.from, student.email, message);
+        context.send(mail.smtp, header.from, student.email, message);
     }
 }
 
@@ -62,7 +54,7 @@ std::vector<std::string> FreshTaskTypes(Database& db) {
 } // namespace
 
 void AssignAll(AssignmentContext& context) {
-    if (!context.prompts.Ask({Cp1250("Všetkým študentom bez pridelených zadaní sa pridelia zadania."),
+    if (!context.prompts.Ask({Cp1250Text("Všetkým študentom bez pridelených zadaní sa pridelia zadania."),
                               kAssignTitle, PromptButtons::OkCancel, PromptIcon::Information})) {
         return;
     }
@@ -83,13 +75,13 @@ void AssignAll(AssignmentContext& context) {
             }
         }
     }
-    context.prompts.Tell({Cp1250("Každý študent má pridelené zadania."), "Zadania", PromptButtons::Ok,
+    context.prompts.Tell({Cp1250Text("Každý študent má pridelené zadania."), "Zadania", PromptButtons::Ok,
                           PromptIcon::Information});
 }
 
 void ReassignStudent(AssignmentContext& context, const std::string& selectedLine) {
-    if (!context.prompts.Ask({Cp1250("Študent už môže mať pridelené zadania!\nPrideliť nové?"), kAssignTitle,
-                              PromptButtons::YesNo, PromptIcon::Warning})) {
+    if (!context.prompts.Ask({Cp1250Text("Študent už môže mať pridelené zadania!\nPrideliť nové?"),
+                              kAssignTitle, PromptButtons::YesNo, PromptIcon::Warning})) {
         return;
     }
     Database& db = context.db;
@@ -101,9 +93,9 @@ void ReassignStudent(AssignmentContext& context, const std::string& selectedLine
         int submissions = 0;
         ResultSection(db, student.id, task).ReadInt("ver", submissions);
         if (submissions != 0) {
-            context.prompts.Tell(
-                {Cp1250("Študent už odovzdal zadanie č.") + task + Cp1250("\nNemožno ho znovuprideliť !!!"),
-                 kAssignTitle, PromptButtons::Ok, PromptIcon::Warning});
+            context.prompts.Tell({Cp1250Text("Študent už odovzdal zadanie č.") + task +
+                                      Cp1250Text("\nNemožno ho znovuprideliť !!!"),
+                                  kAssignTitle, PromptButtons::Ok, PromptIcon::Warning});
             continue;
         }
         if (HasResult(db, student.id, task)) {

@@ -3,7 +3,7 @@
 #include "mail/MailArchive.h"
 #include "mail/MailClient.h"
 #include "platform/FileOps.h"
-#include "shell/Config.h"
+#include "shell/Settings.h"
 #include "store/Results.h"
 #include "store/Students.h"
 
@@ -32,23 +32,6 @@ private:
     std::chrono::steady_clock::duration& total_;
     std::chrono::steady_clock::time_point start_;
 };
-
-struct MailSettings {
-    std::string pop3;
-    std::string smtp;
-    std::string user;
-    std::string password;
-};
-
-// Read at every cycle, so that a change in the mail-server dialog counts from the next cycle on.
-MailSettings ReadMailSettings(const std::string& configPath) {
-    MailSettings settings;
-    settings.pop3 = ReadConfig(configPath, "mails", "pop3", kDefaultMailHostName);
-    settings.smtp = ReadConfig(configPath, "mails", "smtp", kDefaultMailHostName);
-    settings.user = ReadConfig(configPath, "mails", "user", "zor");
-    settings.password = ReadConfig(configPath, "mails", "pass", kDefaultMailboxPassword, true);
-    return settings;
-}
 
 // Two daemons of one installation (zor and zord, or two zord) would share the scratch directory and the
 // archive: each cycle holds this lock, and a daemon that finds it taken lets the cycle pass.
@@ -231,7 +214,7 @@ void StopDaemon(Daemon& daemon, const MenuSwitch& switchMenu) {
 }
 
 int DaemonThread(Daemon& daemon, const DaemonContext& context) {
-    const std::string zorpath = ReadConfig(context.configPath, "dbase", "zorpath", ".");
+    const std::string zorpath = DaemonInstallationPath(context.configPath);
     while (daemon.daemonRun == 1) {
         if (DaemonCycle(context, zorpath) == 0) {
             SleepUnlessStopped(daemon);

@@ -81,6 +81,11 @@ std::string Cp1250ToUtf8(std::string_view bytes) {
     return out;
 }
 
+std::string Cp1250Text(std::string_view utf8) {
+    std::string bytes;
+    return Utf8ToCp1250(utf8, bytes) ? bytes : std::string(utf8);
+}
+
 bool Utf8ToCp1250(std::string_view utf8, std::string& out) {
     std::string result;
     result.reserve(utf8.size());

@@ -11,6 +11,9 @@ namespace tarvel {
 std::string Cp1250ToUtf8(std::string_view bytes);
 // Fails for malformed UTF-8 and for characters with no Windows-1250 form; out is then unchanged.
 bool Utf8ToCp1250(std::string_view utf8, std::string& out);
+// One of the system's own texts, written in UTF-8 in the code, as the Windows-1250 bytes it is shown, stored
+// and mailed in. The texts are the system's, so each has a Windows-1250 form.
+std::string Cp1250Text(std::string_view utf8);
 
 namespace detail {
 

@@ -6,7 +6,7 @@
 #include "runner/RunResult.h"
 #include "runner/SandboxStep.h"
 #include "runner/TextModeStream.h"
-#include "shell/Config.h"
+#include "shell/Settings.h"
 #include "store/Tasks.h"
 
 #include <cerrno>
@@ -100,7 +100,7 @@ std::string DescribeContainment(const std::string& configPath) {
     }
     const std::string why = SandboxTool().empty() ? "bubblewrap (bwrap) is not installed"
                                                   : "the kernel refuses bubblewrap's namespaces";
-    if (ReadConfig(configPath, "dbase", kUnsafeKey, "0") == "1") {
+    if (UnsafeRunsAllowed(configPath)) {
         return "NO SANDBOX: " + why + "; dbase/unsafe=1 lets student code run without one";
     }
     return "NO SANDBOX: " + why + "; submissions are stored but not built or tested (result 13)";
@@ -108,11 +108,10 @@ std::string DescribeContainment(const std::string& configPath) {
 
 TestRunner::TestRunner(Database& db, const std::string& configPath, const ResultRecord& result,
                        std::string zorpath, ProcessLauncher launcher)
-    : compilerDirectory_(WithTrailingSlash(ReadConfig(configPath, "dbase", "bccpath", "."))),
+    : compilerDirectory_(WithTrailingSlash(CompilerDirectorySetting(configPath))),
       workDirectory_(WithTrailingSlash(db.AbsolutePath(SubmissionDirectory(result)))),
       captureFile_(workDirectory_ + kCaptureName), zorpath_(std::move(zorpath)),
-      unsafeAllowed_(ReadConfig(configPath, "dbase", kUnsafeKey, "0") == "1"),
-      launcher_(std::move(launcher)) {
+      unsafeAllowed_(UnsafeRunsAllowed(configPath)), launcher_(std::move(launcher)) {
     VariantSet variants{&db, result.task};
     tests_.push_back(
         TestPair{VariantFilePath(variants, result.mod, "in"), VariantFilePath(variants, result.mod, "out")});

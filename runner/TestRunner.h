@@ -34,8 +34,6 @@ inline constexpr const char* kBuildLogName = "build.txt";
 inline constexpr const char* kCaptureName = "tmp.txt";
 // The private copy of the sources that a sandboxed build works on, in <zorpath>/tmp; removed afterwards.
 inline constexpr const char* kBuildCopyName = "build";
-// The configuration key ("dbase") that allows student code to run where no sandbox can be made.
-inline constexpr const char* kUnsafeKey = "unsafe";
 
 struct TestPair {
     std::string inputFile;

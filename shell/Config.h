@@ -6,10 +6,6 @@
 
 namespace tarvel {
 
-inline constexpr const char* kDefaultMailHostName = "localhost";
-inline constexpr const char* kDefaultMailHostAddress = "127.0.0.1";
-inline constexpr const char* kDefaultMailboxPassword = "zor";
-
 // $XDG_CONFIG_HOME/zor.ini, else $HOME/.config/zor.ini.
 std::string DefaultConfigPath();
 

@@ -3,7 +3,7 @@
 #include "platform/Cp1250.h"
 #include "platform/FileOps.h"
 #include "platform/Profile.h"
-#include "shell/Config.h"
+#include "shell/Settings.h"
 #include "store/Students.h"
 #include "store/Tasks.h"
 #include "store/Teachers.h"
@@ -11,7 +11,6 @@
 namespace tarvel {
 namespace {
 
-constexpr const char* kUnconfigured = "???";
 constexpr std::size_t kMaxPathBytes = 999;
 
 // The document of an existing record file; false when the file is missing or unreadable.
@@ -24,11 +23,11 @@ bool LoadExisting(const std::string& path, ProfileDocument& out) {
 Database::Database(std::string configPath) : configPath_(std::move(configPath)) {}
 
 bool Database::LoadPath() {
-    std::string path = ReadConfig(configPath_, "dbase", "dbpath", kUnconfigured).substr(0, kMaxPathBytes);
+    std::string path = DatabasePathSetting(configPath_).substr(0, kMaxPathBytes);
     while (path.size() > 1 && path.back() == '/') {
         path.pop_back();
     }
-    const bool configured = path != kUnconfigured;
+    const bool configured = path != kUnconfiguredDatabasePath;
     UsePath(std::move(path));
     return Report(configured);
 }

@@ -5,6 +5,7 @@
 #include "mail/Daemon.h"
 #include "platform/FileOps.h"
 #include "shell/Config.h"
+#include "shell/Settings.h"
 
 #include <csignal>
 #include <cstdio>
@@ -77,7 +78,7 @@ bool CheckInstallation(const std::string& configPath, Database& db, std::string&
                      db.Path().c_str(), configPath.c_str());
         return false;
     }
-    zorpath = ReadConfig(configPath, "dbase", "zorpath", ".");
+    zorpath = DaemonInstallationPath(configPath);
     if (!IsDirectory(zorpath)) {
         std::fprintf(stderr, "zord: the installation directory '%s' (zorpath in %s) does not exist\n",
                      zorpath.c_str(), configPath.c_str());

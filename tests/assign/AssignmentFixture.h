@@ -4,6 +4,7 @@
 
 #include "assign/Assignment.h"
 #include "shell/Config.h"
+#include "shell/Settings.h"
 #include "store/Results.h"
 #include "store/StoreFixture.h"
 #include "store/Students.h"

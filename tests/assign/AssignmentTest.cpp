@@ -339,8 +339,8 @@ TEST_F(AssignmentTest, DefaultsTheMailSettingsWhenTheConfigurationHasNone) {
     AddTaskTypeWithVariants("1", 10, 2000, 12, 31, {"A"});
     ASSERT_EQ(AssignVariant(context, student, "1", "A"), 1);
     ASSERT_EQ(sent.size(), 1u);
-    EXPECT_EQ(sent[0].host, kDefaultMailHostName);
-    EXPECT_EQ(sent[0].from, std::string("zor@") + kDefaultMailHostName);
+    EXPECT_EQ(sent[0].host, kDefaultMailHost);
+    EXPECT_EQ(sent[0].from, std::string("zor@") + kDefaultMailHost);
 }
 
 } // namespace
