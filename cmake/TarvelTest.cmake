@@ -1,14 +1,21 @@
 find_package(GTest REQUIRED)
 include(GoogleTest)
 
-# tarvel_add_test(NAME name SOURCES a.cpp ... [LIBS lib ...] [PROPERTIES name value ...])
+# tarvel_add_test(NAME name SOURCES a.cpp ... [GUI] [LIBS lib ...] [PROPERTIES name value ...])
 # Declares one GoogleTest program linked with the core and registers its cases with CTest, with any further
 # test properties given (a fixture, a resource lock). Tests that need a missing tool print a message and exit
-# with 77, which CTest reports as skipped.
+# with 77, which CTest reports as skipped. A GUI test links the window program's library and a main of its
+# own that puts Qt on the offscreen platform before the application exists.
 function(tarvel_add_test)
-  cmake_parse_arguments(TEST "" "NAME" "SOURCES;LIBS;PROPERTIES" ${ARGN})
-  add_executable(${TEST_NAME} ${TEST_SOURCES})
-  target_link_libraries(${TEST_NAME} PRIVATE tarvel_core GTest::gtest GTest::gtest_main ${TEST_LIBS})
+  cmake_parse_arguments(TEST "GUI" "NAME" "SOURCES;LIBS;PROPERTIES" ${ARGN})
+  if(TEST_GUI)
+    find_package(Qt6 REQUIRED COMPONENTS Test)
+    add_executable(${TEST_NAME} ${TEST_SOURCES} ${PROJECT_SOURCE_DIR}/tests/support/GuiTestMain.cpp)
+    target_link_libraries(${TEST_NAME} PRIVATE tarvel_gui Qt6::Test GTest::gtest ${TEST_LIBS})
+  else()
+    add_executable(${TEST_NAME} ${TEST_SOURCES})
+    target_link_libraries(${TEST_NAME} PRIVATE tarvel_core GTest::gtest GTest::gtest_main ${TEST_LIBS})
+  endif()
   target_include_directories(${TEST_NAME} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
   set_target_properties(${TEST_NAME} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
   # Parameterized cases are named by their own name generators, never by a dump of their parameter's bytes.

@@ -1,0 +1,176 @@
+#include "shell/MainWindow.h"
+
+#include "shell/GuiText.h"
+
+#include <QAction>
+#include <QMenuBar>
+#include <QPainter>
+#include <QStatusBar>
+#include <QSvgRenderer>
+#include <QToolBar>
+
+// The pictures are compiled into the library, whose resources the linker keeps only when named.
+static void LoadPictures() {
+    Q_INIT_RESOURCE(pictures);
+}
+
+namespace tarvel {
+namespace {
+
+constexpr int kWidth = 800;
+constexpr int kHeight = 600;
+
+// The picture drawn from its 800 x 600 pixels onto the rectangle that starts 50 px left of and 20 px above
+// the view's origin and is 850 x 600, as the window has always shown it.
+class Background : public QWidget {
+public:
+    explicit Background(QWidget* parent) : QWidget(parent), picture_(kWidth, kHeight, QImage::Format_RGB888) {
+        QSvgRenderer renderer(QStringLiteral(":/pictures/background.svg"));
+        QPainter painter(&picture_);
+        renderer.render(&painter, QRectF(0, 0, kWidth, kHeight));
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        painter.drawImage(QRect(-50, -20, 850, 600), picture_);
+    }
+
+private:
+    QImage picture_;
+};
+
+const char* IconOf(CommandId id) {
+    switch (id) {
+    case CommandId::ChooseDatabase:
+    case CommandId::ChangeDatabase:
+        return "database";
+    case CommandId::Login:
+        return "login";
+    case CommandId::Logout:
+        return "logout";
+    case CommandId::StartReceiving:
+        return "start";
+    case CommandId::StopReceiving:
+        return "stop";
+    case CommandId::Evaluation:
+        return "evaluation";
+    case CommandId::MailSettings:
+        return "mail";
+    case CommandId::PathSettings:
+        return "paths";
+    case CommandId::About:
+        return "info";
+    case CommandId::Exit:
+        return "exit";
+    default:
+        return nullptr;
+    }
+}
+
+void AddEntries(QMenu* menu, const std::vector<MenuEntry>& entries,
+                const std::map<CommandId, QAction*>& actions) {
+    for (const MenuEntry& entry : entries) {
+        switch (entry.kind) {
+        case MenuEntry::Kind::Command:
+            menu->addAction(actions.at(entry.command));
+            break;
+        case MenuEntry::Kind::Separator:
+            menu->addSeparator();
+            break;
+        case MenuEntry::Kind::Popup:
+            AddEntries(menu->addMenu(FromCp1250(entry.title)), entry.entries, actions);
+            break;
+        }
+    }
+}
+
+} // namespace
+
+MainWindow::MainWindow(Application& application, QWidget* parent)
+    : QMainWindow(parent), application_(application) {
+    LoadPictures();
+    setObjectName(QStringLiteral("mainWindow"));
+    setWindowTitle(QStringLiteral("Tarvel"));
+    setWindowIcon(QIcon(QStringLiteral(":/pictures/tarvel.svg")));
+    // No sizing border and no maximize box.
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint);
+    setFixedSize(kWidth, kHeight);
+    setCentralWidget(new Background(this));
+
+    toolbar_ = addToolBar(QStringLiteral("Tarvel"));
+    toolbar_->setObjectName(QStringLiteral("toolbar"));
+    toolbar_->setMovable(false);
+    toolbar_->setFloatable(false);
+    toolbar_->setIconSize(QSize(32, 32));
+    toolbar_->setContextMenuPolicy(Qt::PreventContextMenu);
+    setContextMenuPolicy(Qt::NoContextMenu);
+
+    statusBar()->setObjectName(QStringLiteral("statusBar"));
+    statusBar()->setSizeGripEnabled(false);
+    // The one pane says "Tarvel" whenever no prompt is shown.
+    const auto idle = [this](const QString& message) {
+        if (message.isEmpty()) {
+            statusBar()->showMessage(QStringLiteral("Tarvel"));
+        }
+    };
+    connect(statusBar(), &QStatusBar::messageChanged, this, idle);
+    statusBar()->showMessage(QStringLiteral("Tarvel"));
+
+    CreateActions();
+    ShowMenuState(application_.session.State());
+}
+
+void MainWindow::CreateActions() {
+    for (const Command& command : Commands()) {
+        auto* action = new QAction(FromCp1250(command.item), this);
+        action->setObjectName(QString::fromLatin1(command.objectName.c_str()));
+        action->setStatusTip(FromCp1250(command.prompt));
+        action->setToolTip(command.tooltip.empty() ? FromCp1250(command.prompt)
+                                                   : FromCp1250(command.tooltip));
+        if (const char* icon = IconOf(command.id)) {
+            action->setIcon(
+                QIcon(QStringLiteral(":/pictures/") + QString::fromLatin1(icon) + QStringLiteral(".svg")));
+        }
+        action->setIconVisibleInMenu(false);
+        const CommandId id = command.id;
+        connect(action, &QAction::triggered, this, [this, id] { Run(id); });
+        actions_[id] = action;
+    }
+}
+
+void MainWindow::ShowMenuState(MenuState state) {
+    menuBar()->clear();
+    for (const MenuEntry& popup : MenuBarOf(state)) {
+        AddEntries(menuBar()->addMenu(FromCp1250(popup.title)), popup.entries, actions_);
+    }
+    toolbar_->clear();
+    for (const ToolbarEntry& entry : ToolbarOf(state)) {
+        if (entry.separator) {
+            toolbar_->addSeparator();
+        } else {
+            toolbar_->addAction(actions_.at(entry.command));
+        }
+    }
+    update();
+}
+
+void MainWindow::Run(CommandId id) {
+    Session& session = application_.session;
+    const bool receiving = application_.daemon.daemonRun == 1;
+    switch (id) {
+    case CommandId::Logout:
+        session.Apply(SessionEvent::Logout, receiving);
+        ShowMenuState(session.State());
+        break;
+    case CommandId::Exit:
+        close();
+        break;
+    default:
+        break;
+    }
+}
+
+} // namespace tarvel

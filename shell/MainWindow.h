@@ -1,0 +1,35 @@
+#pragma once
+// The main window: a fixed 800 x 600 frame with the background picture, the toolbar and the status bar, and
+// the menu and toolbar of the session's state, built from the command table.
+
+#include "shell/Application.h"
+#include "shell/Commands.h"
+
+#include <QMainWindow>
+
+#include <map>
+
+class QAction;
+
+namespace tarvel {
+
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+
+public:
+    explicit MainWindow(Application& application, QWidget* parent = nullptr);
+
+    // The menu switch: the menu bar and the toolbar of the state, then a repaint.
+    void ShowMenuState(MenuState state);
+    QAction* ActionOf(CommandId id) const { return actions_.at(id); }
+
+private:
+    void CreateActions();
+    void Run(CommandId id);
+
+    Application& application_;
+    std::map<CommandId, QAction*> actions_;
+    class QToolBar* toolbar_ = nullptr;
+};
+
+} // namespace tarvel

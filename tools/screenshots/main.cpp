@@ -1,0 +1,44 @@
+// Pictures of the window program's real widgets for review: screenshots DIR writes one PNG per view.
+
+#include "shell/Application.h"
+#include "shell/MainWindow.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QPixmap>
+
+#include <cstdio>
+#include <cstdlib>
+
+int main(int argc, char** argv) {
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    QApplication qt(argc, argv);
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: screenshots DIR\n");
+        return 2;
+    }
+    const QDir target(QString::fromLocal8Bit(argv[1]));
+    if (!target.mkpath(QStringLiteral("."))) {
+        std::fprintf(stderr, "screenshots: cannot create %s\n", argv[1]);
+        return 1;
+    }
+    tarvel::Application application(
+        QDir::temp().filePath(QStringLiteral("tarvel-screenshots.ini")).toStdString());
+    tarvel::MainWindow window(application);
+    window.show();
+    const struct {
+        tarvel::MenuState state;
+        const char* name;
+    } states[] = {{tarvel::MenuState::LoggedOut, "main-128-logged-out.png"},
+                  {tarvel::MenuState::LoggedIn, "main-140-logged-in.png"},
+                  {tarvel::MenuState::Receiving, "main-141-receiving.png"}};
+    for (const auto& view : states) {
+        window.ShowMenuState(view.state);
+        QApplication::processEvents();
+        if (!window.grab().save(target.filePath(QString::fromLatin1(view.name)))) {
+            std::fprintf(stderr, "screenshots: cannot write %s\n", view.name);
+            return 1;
+        }
+    }
+    return 0;
+}

@@ -1,0 +1,19 @@
+// zor: the teacher's window program.
+
+#include "shell/Application.h"
+#include "shell/Config.h"
+#include "shell/MainWindow.h"
+
+#include <QApplication>
+
+int main(int argc, char** argv) {
+    QApplication qt(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Tarvel"));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/pictures/tarvel.svg")));
+    tarvel::Application application(tarvel::DefaultConfigPath());
+    application.db.LoadPath();
+    tarvel::MainWindow window(application);
+    window.show();
+    window.setWindowTitle(QStringLiteral("Tarvel"));
+    return QApplication::exec();
+}
