@@ -1,6 +1,9 @@
 #include "shell/MainWindow.h"
 
+#include "shell/AboutDialog.h"
+#include "shell/Databases.h"
 #include "shell/GuiText.h"
+#include "shell/LoginDialog.h"
 
 #include <QAction>
 #include <QMenuBar>
@@ -88,8 +91,8 @@ void AddEntries(QMenu* menu, const std::vector<MenuEntry>& entries,
 
 } // namespace
 
-MainWindow::MainWindow(Application& application, QWidget* parent)
-    : QMainWindow(parent), application_(application) {
+MainWindow::MainWindow(Application& application, Prompts& prompts, QWidget* parent)
+    : QMainWindow(parent), application_(application), prompts_(prompts) {
     LoadPictures();
     setObjectName(QStringLiteral("mainWindow"));
     setWindowTitle(QStringLiteral("Tarvel"));
@@ -157,14 +160,38 @@ void MainWindow::ShowMenuState(MenuState state) {
     update();
 }
 
+void MainWindow::Apply(SessionEvent event) {
+    application_.session.Apply(event, application_.daemon.daemonRun == 1);
+    ShowMenuState(application_.session.State());
+}
+
+void MainWindow::LogIn() {
+    LoginDialog dialog(application_.session, application_.db, prompts_, this);
+    if (dialog.exec() == QDialog::Accepted) {
+        Apply(SessionEvent::Login);
+    }
+}
+
 void MainWindow::Run(CommandId id) {
-    Session& session = application_.session;
-    const bool receiving = application_.daemon.daemonRun == 1;
     switch (id) {
-    case CommandId::Logout:
-        session.Apply(SessionEvent::Logout, receiving);
-        ShowMenuState(session.State());
+    case CommandId::Login:
+        LogIn();
         break;
+    case CommandId::Logout:
+        Apply(SessionEvent::Logout);
+        break;
+    case CommandId::ChooseDatabase:
+    case CommandId::ChangeDatabase:
+        if (SelectDatabase(application_.db, application_.configPath, prompts_)) {
+            Apply(SessionEvent::DatabaseSelected);
+            LogIn();
+        }
+        break;
+    case CommandId::About: {
+        AboutDialog about(this);
+        about.exec();
+        break;
+    }
     case CommandId::Exit:
         close();
         break;

@@ -4,6 +4,7 @@
 
 #include "shell/Application.h"
 #include "shell/Commands.h"
+#include "shell/Prompts.h"
 
 #include <QMainWindow>
 
@@ -17,7 +18,7 @@ class MainWindow : public QMainWindow {
     Q_OBJECT
 
 public:
-    explicit MainWindow(Application& application, QWidget* parent = nullptr);
+    MainWindow(Application& application, Prompts& prompts, QWidget* parent = nullptr);
 
     // The menu switch: the menu bar and the toolbar of the state, then a repaint.
     void ShowMenuState(MenuState state);
@@ -26,8 +27,12 @@ public:
 private:
     void CreateActions();
     void Run(CommandId id);
+    // The login dialog, then the menu of the state it leads to.
+    void LogIn();
+    void Apply(SessionEvent event);
 
     Application& application_;
+    Prompts& prompts_;
     std::map<CommandId, QAction*> actions_;
     class QToolBar* toolbar_ = nullptr;
 };

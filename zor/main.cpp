@@ -3,6 +3,7 @@
 #include "shell/Application.h"
 #include "shell/Config.h"
 #include "shell/MainWindow.h"
+#include "shell/QtPrompts.h"
 
 #include <QApplication>
 
@@ -12,7 +13,8 @@ int main(int argc, char** argv) {
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/pictures/tarvel.svg")));
     tarvel::Application application(tarvel::DefaultConfigPath());
     application.db.LoadPath();
-    tarvel::MainWindow window(application);
+    tarvel::QtPrompts prompts;
+    tarvel::MainWindow window(application, prompts);
     window.show();
     window.setWindowTitle(QStringLiteral("Tarvel"));
     return QApplication::exec();

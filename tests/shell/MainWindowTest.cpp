@@ -3,24 +3,55 @@
 
 #include "shell/MainWindow.h"
 
+#include "shell/Config.h"
 #include "shell/GuiText.h"
+#include "shell/Settings.h"
 #include "support/GuiTest.h"
+#include "support/Paths.h"
+#include "support/ScriptedPrompts.h"
 #include "support/TempDir.h"
 
 #include <QAction>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QStatusBar>
 #include <QToolBar>
+
+#include <filesystem>
 
 namespace tarvel {
 namespace {
 
 using testing::Find;
+using testing::ScriptedPrompts;
+using testing::SourceDir;
 using testing::TempDir;
+using testing::WhenModal;
 
 class MainWindowTest : public ::testing::Test {
 protected:
-    MainWindowTest() : application(dir / "zor.ini"), window(application) { window.show(); }
+    MainWindowTest() : application(dir / "zor.ini"), window(application, prompts) {
+        std::filesystem::create_directories(dir / "zor/db");
+        std::filesystem::copy(SourceDir() + "/install/empty.db", dir / "zor/db/kurz",
+                              std::filesystem::copy_options::recursive);
+        WriteConfig(application.configPath, "dbase", "zorpath", dir / "zor");
+        WriteConfig(application.configPath, "dbase", "dbpath", dir / "zor/db/kurz");
+        application.db.LoadPath();
+        window.show();
+    }
+
+    // Types the two fields of the login dialog and presses its button.
+    static void AnswerLogin(const char* name, const char* password, const char* button = "okButton") {
+        WhenModal([=](QWidget* dialog) {
+            EXPECT_EQ(dialog->objectName(), QStringLiteral("loginDialog"));
+            EXPECT_EQ(dialog->windowTitle(), GuiText("Vstup do systému ZOR"));
+            QTest::keyClicks(Find<QLineEdit>(dialog, "nameEdit"), QString::fromUtf8(name));
+            QTest::keyClicks(Find<QLineEdit>(dialog, "passwordEdit"), QString::fromUtf8(password));
+            QTest::mouseClick(Find<QPushButton>(dialog, button), Qt::LeftButton);
+        });
+    }
 
     QStringList MenuTitles() const {
         QStringList titles;
@@ -38,6 +69,7 @@ protected:
     }
 
     TempDir dir;
+    ScriptedPrompts prompts;
     Application application;
     MainWindow window;
 };
@@ -87,6 +119,49 @@ TEST_F(MainWindowTest, LogoutShowsTheLoggedOutMenu) {
     window.ActionOf(CommandId::Logout)->trigger();
     EXPECT_EQ(application.session.State(), MenuState::LoggedOut);
     EXPECT_EQ(MenuTitles().size(), 2);
+}
+
+TEST_F(MainWindowTest, TheFirstRunLoginOpensTheFullMenu) {
+    AnswerLogin("admin", kFirstRunPassword);
+    window.ActionOf(CommandId::Login)->trigger();
+    EXPECT_EQ(application.session.State(), MenuState::LoggedIn);
+    EXPECT_TRUE(application.session.FirstRun());
+    EXPECT_EQ(MenuTitles().size(), 6);
+    EXPECT_TRUE(prompts.told.empty());
+}
+
+TEST_F(MainWindowTest, ARefusedOrCancelledLoginKeepsTheMenu) {
+    AnswerLogin("admin", "zle");
+    window.ActionOf(CommandId::Login)->trigger();
+    EXPECT_EQ(application.session.State(), MenuState::LoggedOut);
+    ASSERT_EQ(prompts.told.size(), 1u);
+    EXPECT_EQ(prompts.told[0].title, "Login");
+    AnswerLogin("admin", kFirstRunPassword, "backButton");
+    window.ActionOf(CommandId::Login)->trigger();
+    EXPECT_EQ(application.session.State(), MenuState::LoggedOut);
+    EXPECT_EQ(prompts.told.size(), 1u);
+}
+
+TEST_F(MainWindowTest, SelectingADatabaseLogsOutAndAsksForALogin) {
+    std::filesystem::copy(SourceDir() + "/install/empty.db", dir / "zor/db/druha",
+                          std::filesystem::copy_options::recursive);
+    window.ShowMenuState(MenuState::LoggedIn);
+    application.session.Apply(SessionEvent::Login, false);
+    prompts.folders = {dir / "zor/db/druha"};
+    AnswerLogin("admin", kFirstRunPassword);
+    window.ActionOf(CommandId::ChangeDatabase)->trigger();
+    EXPECT_EQ(DatabasePathSetting(application.configPath), dir / "zor/db/druha");
+    EXPECT_EQ(application.db.Path(), dir / "zor/db/druha");
+    EXPECT_EQ(application.session.State(), MenuState::LoggedIn);
+}
+
+TEST_F(MainWindowTest, TheAboutBoxShowsItsPicture) {
+    WhenModal([](QWidget* dialog) {
+        EXPECT_EQ(dialog->windowTitle(), GuiText("O programe"));
+        EXPECT_EQ(Find<QLabel>(dialog, "aboutPicture")->pixmap().size(), QSize(163, 80));
+        QTest::mouseClick(Find<QPushButton>(dialog, "okButton"), Qt::LeftButton);
+    });
+    window.ActionOf(CommandId::About)->trigger();
 }
 
 } // namespace

@@ -1,7 +1,10 @@
 // Pictures of the window program's real widgets for review: screenshots DIR writes one PNG per view.
 
+#include "shell/AboutDialog.h"
 #include "shell/Application.h"
+#include "shell/LoginDialog.h"
 #include "shell/MainWindow.h"
+#include "shell/QtPrompts.h"
 
 #include <QApplication>
 #include <QDir>
@@ -24,7 +27,8 @@ int main(int argc, char** argv) {
     }
     tarvel::Application application(
         QDir::temp().filePath(QStringLiteral("tarvel-screenshots.ini")).toStdString());
-    tarvel::MainWindow window(application);
+    tarvel::QtPrompts prompts;
+    tarvel::MainWindow window(application, prompts);
     window.show();
     const struct {
         tarvel::MenuState state;
@@ -36,6 +40,20 @@ int main(int argc, char** argv) {
         window.ShowMenuState(view.state);
         QApplication::processEvents();
         if (!window.grab().save(target.filePath(QString::fromLatin1(view.name)))) {
+            std::fprintf(stderr, "screenshots: cannot write %s\n", view.name);
+            return 1;
+        }
+    }
+    tarvel::LoginDialog login(application.session, application.db, prompts);
+    tarvel::AboutDialog about;
+    const struct {
+        QWidget* dialog;
+        const char* name;
+    } dialogs[] = {{&login, "login.png"}, {&about, "about.png"}};
+    for (const auto& view : dialogs) {
+        view.dialog->show();
+        QApplication::processEvents();
+        if (!view.dialog->grab().save(target.filePath(QString::fromLatin1(view.name)))) {
             std::fprintf(stderr, "screenshots: cannot write %s\n", view.name);
             return 1;
         }
