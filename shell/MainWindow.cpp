@@ -1,9 +1,12 @@
 #include "shell/MainWindow.h"
 
+#include "dialogs/MailSettingsDialog.h"
+#include "dialogs/PathSettingsDialog.h"
 #include "shell/AboutDialog.h"
 #include "shell/Databases.h"
 #include "shell/GuiText.h"
 #include "shell/LoginDialog.h"
+#include "shell/NewDatabaseDialog.h"
 
 #include <QAction>
 #include <QMenuBar>
@@ -187,6 +190,23 @@ void MainWindow::Run(CommandId id) {
             LogIn();
         }
         break;
+    case CommandId::NewDatabase: {
+        NewDatabaseDialog dialog(application_.db, application_.configPath, prompts_, this);
+        if (dialog.exec() == QDialog::Accepted) {
+            Apply(SessionEvent::DatabaseCreated);
+        }
+        break;
+    }
+    case CommandId::MailSettings: {
+        MailSettingsDialog dialog(application_.configPath, prompts_, this);
+        dialog.exec();
+        break;
+    }
+    case CommandId::PathSettings: {
+        PathSettingsDialog dialog(application_.configPath, this);
+        dialog.exec();
+        break;
+    }
     case CommandId::About: {
         AboutDialog about(this);
         about.exec();

@@ -3,6 +3,7 @@
 
 #include "shell/MainWindow.h"
 
+#include "platform/Cp1250.h"
 #include "shell/Config.h"
 #include "shell/GuiText.h"
 #include "shell/Settings.h"
@@ -34,6 +35,8 @@ class MainWindowTest : public ::testing::Test {
 protected:
     MainWindowTest() : application(dir / "zor.ini"), window(application, prompts) {
         std::filesystem::create_directories(dir / "zor/db");
+        std::filesystem::copy(SourceDir() + "/install/empty.db", dir / "zor/empty.db",
+                              std::filesystem::copy_options::recursive);
         std::filesystem::copy(SourceDir() + "/install/empty.db", dir / "zor/db/kurz",
                               std::filesystem::copy_options::recursive);
         WriteConfig(application.configPath, "dbase", "zorpath", dir / "zor");
@@ -153,6 +156,27 @@ TEST_F(MainWindowTest, SelectingADatabaseLogsOutAndAsksForALogin) {
     EXPECT_EQ(DatabasePathSetting(application.configPath), dir / "zor/db/druha");
     EXPECT_EQ(application.db.Path(), dir / "zor/db/druha");
     EXPECT_EQ(application.session.State(), MenuState::LoggedIn);
+}
+
+TEST_F(MainWindowTest, ANewDatabaseOfAnExistingNameIsRefusedAndTheDialogStaysOpen) {
+    application.session.Apply(SessionEvent::Login, false);
+    window.ShowMenuState(application.session.State());
+    WhenModal([this](QWidget* dialog) {
+        EXPECT_EQ(dialog->windowTitle(), GuiText("Založenie novej databázy"));
+        auto* name = Find<QLineEdit>(dialog, "nameEdit");
+        EXPECT_EQ(name->maxLength(), 20);
+        QTest::keyClicks(name, QStringLiteral("kurz"));
+        QTest::mouseClick(Find<QPushButton>(dialog, "okButton"), Qt::LeftButton);
+        EXPECT_TRUE(dialog->isVisible());
+        ASSERT_EQ(prompts.told.size(), 1u);
+        EXPECT_EQ(prompts.told[0].text, Cp1250Text("Problém pri vytváraní databázy !!!"));
+        EXPECT_EQ(prompts.told[0].title, Cp1250Text("Chyba databázy"));
+        name->setText(QStringLiteral("nova"));
+        QTest::mouseClick(Find<QPushButton>(dialog, "okButton"), Qt::LeftButton);
+    });
+    window.ActionOf(CommandId::NewDatabase)->trigger();
+    EXPECT_EQ(DatabasePathSetting(application.configPath), dir / "zor/db/nova");
+    EXPECT_EQ(MenuTitles().size(), 6) << "creating a database keeps the state";
 }
 
 TEST_F(MainWindowTest, TheAboutBoxShowsItsPicture) {
