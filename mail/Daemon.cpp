@@ -122,6 +122,9 @@ void ProcessMail(const DaemonContext& context, const MailSettings& settings, con
                                  settings.smtp, settings.user,      settings.pop3,
                                  context.clock, context.send,       context.launcher};
     lap(mail.times.intake);
+    if (context.intakeEnded) {
+        context.intakeEnded(mail);
+    }
     RunVerdictStage(verdict, submission);
     lap(mail.times.verdict);
     mail.filed = submission.outcome == IntakeOutcome::Failed

@@ -58,6 +58,8 @@ struct DaemonContext {
     Database& db;           // the store of the current database; its path may change between cycles
     std::string configPath; // zor.ini: zorpath once per start, the mail settings every cycle
     MailObserver observe;   // called after each mail the cycle took; may be empty
+    // Called when a mail's intake has ended, before its tests, analysis and verdict mail; may be empty.
+    MailObserver intakeEnded = {};
     std::chrono::milliseconds mailTimeout = kMailTimeout;
     std::size_t maxMailBytes = kMaxFetchedMessage; // a larger mail is filed in dropped/ unprocessed
     std::function<LocalDate()> today = Today;

@@ -7,12 +7,17 @@
 #include "shell/GuiText.h"
 #include "shell/LoginDialog.h"
 #include "shell/NewDatabaseDialog.h"
+#include "shell/ReceivingStatus.h"
 
 #include <QAction>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QEventLoop>
 #include <QMenuBar>
 #include <QPainter>
 #include <QStatusBar>
 #include <QSvgRenderer>
+#include <QTimer>
 #include <QToolBar>
 
 // The pictures are compiled into the library, whose resources the linker keeps only when named.
@@ -95,7 +100,8 @@ void AddEntries(QMenu* menu, const std::vector<MenuEntry>& entries,
 } // namespace
 
 MainWindow::MainWindow(Application& application, Prompts& prompts, QWidget* parent)
-    : QMainWindow(parent), application_(application), prompts_(prompts) {
+    : QMainWindow(parent), application_(application), prompts_(prompts), bridge_(new DaemonBridge(this)),
+      idleText_(QStringLiteral("Tarvel")) {
     LoadPictures();
     setObjectName(QStringLiteral("mainWindow"));
     setWindowTitle(QStringLiteral("Tarvel"));
@@ -116,14 +122,15 @@ MainWindow::MainWindow(Application& application, Prompts& prompts, QWidget* pare
 
     statusBar()->setObjectName(QStringLiteral("statusBar"));
     statusBar()->setSizeGripEnabled(false);
-    // The one pane says "Tarvel" whenever no prompt is shown.
+    // The one pane says "Tarvel", or what the daemon does, whenever no prompt is shown.
     const auto idle = [this](const QString& message) {
         if (message.isEmpty()) {
-            statusBar()->showMessage(QStringLiteral("Tarvel"));
+            statusBar()->showMessage(idleText_);
         }
     };
     connect(statusBar(), &QStatusBar::messageChanged, this, idle);
-    statusBar()->showMessage(QStringLiteral("Tarvel"));
+    statusBar()->showMessage(idleText_);
+    connect(bridge_, &DaemonBridge::StatusChanged, this, &MainWindow::ShowIdleText);
 
     CreateActions();
     ShowMenuState(application_.session.State());
@@ -168,6 +175,52 @@ void MainWindow::Apply(SessionEvent event) {
     ShowMenuState(application_.session.State());
 }
 
+void MainWindow::ShowIdleText(const QString& text) {
+    const bool idle = statusBar()->currentMessage() == idleText_;
+    idleText_ = text;
+    if (idle) {
+        statusBar()->showMessage(idleText_);
+    }
+}
+
+void MainWindow::StartReceiving() {
+    DaemonContext context{application_.db, application_.configPath,
+                          [this](const DaemonMail& mail) { bridge_->MailTaken(mail); }};
+    context.intakeEnded = [this](const DaemonMail& mail) { bridge_->IntakeEnded(mail); };
+    if (StartDaemon(application_.daemon, context, {})) {
+        ShowIdleText(FromCp1250(ReceivingWaiting()));
+        Apply(SessionEvent::ReceivingStarted);
+    }
+}
+
+void MainWindow::StopReceiving() {
+    Daemon& daemon = application_.daemon;
+    daemon.daemonRun = 0;
+    ShowIdleText(FromCp1250(ReceivingStopping()));
+    while (daemon.daemonStopped != 1 && daemon.worker.joinable()) {
+        QEventLoop wait;
+        QTimer::singleShot(kDaemonStopPollStep, &wait, &QEventLoop::quit);
+        wait.exec(QEventLoop::ExcludeUserInputEvents);
+    }
+    StopDaemon(daemon, {});
+    // The reports the worker posted before it ended arrive first; the pane then goes back to rest.
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    ShowIdleText(QStringLiteral("Tarvel"));
+    Apply(SessionEvent::ReceivingStopped);
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    // The daemon is stopped first, so that no cycle is cut off half way.
+    if (application_.daemon.worker.joinable()) {
+        const MenuState state = application_.session.State();
+        StopReceiving();
+        if (state != MenuState::Receiving) {
+            Apply(SessionEvent::Logout);
+        }
+    }
+    QMainWindow::closeEvent(event);
+}
+
 void MainWindow::LogIn() {
     LoginDialog dialog(application_.session, application_.db, prompts_, this);
     if (dialog.exec() == QDialog::Accepted) {
@@ -182,6 +235,12 @@ void MainWindow::Run(CommandId id) {
         break;
     case CommandId::Logout:
         Apply(SessionEvent::Logout);
+        break;
+    case CommandId::StartReceiving:
+        StartReceiving();
+        break;
+    case CommandId::StopReceiving:
+        StopReceiving();
         break;
     case CommandId::ChooseDatabase:
     case CommandId::ChangeDatabase:

@@ -4,6 +4,7 @@
 
 #include "shell/Application.h"
 #include "shell/Commands.h"
+#include "shell/DaemonBridge.h"
 #include "shell/Prompts.h"
 
 #include <QMainWindow>
@@ -30,10 +31,21 @@ private:
     // The login dialog, then the menu of the state it leads to.
     void LogIn();
     void Apply(SessionEvent event);
+    void StartReceiving();
+    // Stops the daemon after its cycle in progress; the window repaints meanwhile but takes no input.
+    void StopReceiving();
+    // The status pane's text whenever no command's prompt is shown.
+    void ShowIdleText(const QString& text);
 
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
     Application& application_;
     Prompts& prompts_;
     std::map<CommandId, QAction*> actions_;
+    DaemonBridge* bridge_;
+    QString idleText_;
     class QToolBar* toolbar_ = nullptr;
 };
 

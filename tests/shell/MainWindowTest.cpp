@@ -179,6 +179,49 @@ TEST_F(MainWindowTest, ANewDatabaseOfAnExistingNameIsRefusedAndTheDialogStaysOpe
     EXPECT_EQ(MenuTitles().size(), 6) << "creating a database keeps the state";
 }
 
+// The daemon against a mail server that is not there: it polls and waits, and stops at the next poll.
+class ReceivingTest : public MainWindowTest {
+protected:
+    ReceivingTest() {
+        WriteConfig(application.configPath, "mails", "pop3", "127.0.0.1:1");
+        application.session.Apply(SessionEvent::Login, false);
+        window.ShowMenuState(application.session.State());
+    }
+    QString Pane() const { return window.statusBar()->currentMessage(); }
+};
+
+TEST_F(ReceivingTest, StartShowsTheDaemonsMenuAndStatusAndStopReturnsAfterTheCycle) {
+    window.ActionOf(CommandId::StartReceiving)->trigger();
+    EXPECT_EQ(application.session.State(), MenuState::Receiving);
+    EXPECT_EQ(application.daemon.daemonRun, 1);
+    EXPECT_EQ(Pane(), GuiText("Preberanie: čakám na poštu..."));
+    EXPECT_EQ(MenuTitles(), (QStringList{GuiText("&ZOR"), GuiText("Š&tudenti"), GuiText("&Pomoc")}));
+
+    window.ActionOf(CommandId::StopReceiving)->trigger();
+    EXPECT_EQ(application.daemon.daemonStopped, 1);
+    EXPECT_FALSE(application.daemon.worker.joinable());
+    EXPECT_EQ(application.session.State(), MenuState::LoggedIn);
+    EXPECT_EQ(Pane(), QStringLiteral("Tarvel"));
+}
+
+TEST_F(ReceivingTest, LoggingOutLeavesTheDaemonRunningAndTheNextLoginReturnsToItsMenu) {
+    window.ActionOf(CommandId::StartReceiving)->trigger();
+    window.ActionOf(CommandId::Logout)->trigger();
+    EXPECT_EQ(application.session.State(), MenuState::LoggedOut);
+    EXPECT_EQ(application.daemon.daemonRun, 1);
+    AnswerLogin("admin", kFirstRunPassword);
+    window.ActionOf(CommandId::Login)->trigger();
+    EXPECT_EQ(application.session.State(), MenuState::Receiving);
+    window.ActionOf(CommandId::StopReceiving)->trigger();
+}
+
+TEST_F(ReceivingTest, ClosingTheWindowWhileReceivingStopsTheDaemonFirst) {
+    window.ActionOf(CommandId::StartReceiving)->trigger();
+    window.close();
+    EXPECT_EQ(application.daemon.daemonStopped, 1);
+    EXPECT_FALSE(application.daemon.worker.joinable());
+}
+
 TEST_F(MainWindowTest, TheAboutBoxShowsItsPicture) {
     WhenModal([](QWidget* dialog) {
         EXPECT_EQ(dialog->windowTitle(), GuiText("O programe"));
