@@ -12,7 +12,7 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 for run in $(seq 20); do
     rm -rf "$work/zor" "$work/config"
-    XDG_CONFIG_HOME=$work/config TARVEL_BUILD_DIR=$build_dir "$source_dir/scripts/install" "$work/zor" >/dev/null
+    XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data TARVEL_BUILD_DIR=$build_dir "$source_dir/scripts/install" "$work/zor" >/dev/null
     for file in bin/zord bin/vexil bin/zorbox bin/vexil.sh bcc/bin/bcc.exe db/default/students.dat; do
         if [ ! -e "$work/zor/$file" ]; then
             echo "run $run: $file was not installed"
