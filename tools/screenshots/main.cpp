@@ -1,9 +1,12 @@
 // Pictures of the window program's real widgets for review: screenshots DIR writes one PNG per view.
 
+#include "dialogs/MailSettingsDialog.h"
+#include "dialogs/PathSettingsDialog.h"
 #include "shell/AboutDialog.h"
 #include "shell/Application.h"
 #include "shell/LoginDialog.h"
 #include "shell/MainWindow.h"
+#include "shell/NewDatabaseDialog.h"
 #include "shell/QtPrompts.h"
 
 #include <QApplication>
@@ -46,10 +49,17 @@ int main(int argc, char** argv) {
     }
     tarvel::LoginDialog login(application.session, application.db, prompts);
     tarvel::AboutDialog about;
+    tarvel::NewDatabaseDialog newDatabase(application.db, application.configPath, prompts);
+    tarvel::MailSettingsDialog mail(application.configPath, prompts);
+    tarvel::PathSettingsDialog paths(application.configPath);
     const struct {
         QWidget* dialog;
         const char* name;
-    } dialogs[] = {{&login, "login.png"}, {&about, "about.png"}};
+    } dialogs[] = {{&login, "login.png"},
+                   {&about, "about.png"},
+                   {&newDatabase, "new-database.png"},
+                   {&mail, "mail-settings.png"},
+                   {&paths, "path-settings.png"}};
     for (const auto& view : dialogs) {
         view.dialog->show();
         QApplication::processEvents();
