@@ -1,0 +1,56 @@
+// Receiving from the window against the private mail servers: a student's mail is fetched, stored, tested
+// and answered while the status pane says whose mail is in progress and then what became of it.
+
+#include "e2e/DaemonInstallation.h"
+#include "shell/GuiText.h"
+#include "shell/MainWindow.h"
+#include "support/GuiTest.h"
+#include "support/ScriptedPrompts.h"
+
+#include <QStatusBar>
+
+#include <chrono>
+
+namespace tarvel {
+namespace {
+
+using namespace testing;
+
+class WindowReceivingTest : public DaemonInstallation {};
+
+TEST_F(WindowReceivingTest, AMailIsProcessedWhileTheStatusPaneReportsIt) {
+    const StudentRecord jan = AddStudentNamed("12345", "J\xE1n", "Nov\xE1k", "student1");
+    const LocalDate today = Today();
+    AddSumTask("1", today.year + 1, today.month, std::min(today.day, 28));
+    Assign(jan, "1", "a");
+    SendAsStudent("student1", "mime",
+                  SubmissionFolder("jan", jan, "1", {{"main.c", std::string(kSumProgram)}}));
+
+    Application application(ConfigPath());
+    application.db.LoadPath();
+    application.session.Apply(SessionEvent::Login, false);
+    ScriptedPrompts prompts;
+    MainWindow window(application, prompts);
+    window.show();
+
+    QStringList panes;
+    QObject::connect(window.statusBar(), &QStatusBar::messageChanged,
+                     [&panes](const QString& text) { panes << text; });
+    window.ActionOf(CommandId::StartReceiving)->trigger();
+    const QString done = GuiText("Posledná práca");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window.statusBar()->currentMessage().contains(done); }, 60000))
+        << window.statusBar()->currentMessage().toStdString();
+    EXPECT_TRUE(panes.contains(GuiText("Preberanie: spracúvam prácu UNI ID 12345, zadanie 1...")))
+        << panes.join(QStringLiteral(" | ")).toStdString();
+    EXPECT_TRUE(
+        window.statusBar()->currentMessage().endsWith(GuiText("UNI ID 12345, zadanie 1 - prijatá, test 0")))
+        << window.statusBar()->currentMessage().toStdString();
+
+    window.ActionOf(CommandId::StopReceiving)->trigger();
+    EXPECT_EQ(application.session.State(), MenuState::LoggedIn);
+    EXPECT_TRUE(IsRegularFile(Db("students/" + jan.id + "/1/main.c")));
+    EXPECT_EQ(FetchMessages(servers, "student1", 1).size(), 1u) << "the verdict mail";
+}
+
+} // namespace
+} // namespace tarvel
