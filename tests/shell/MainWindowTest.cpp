@@ -197,7 +197,12 @@ TEST_F(ReceivingTest, StartShowsTheDaemonsMenuAndStatusAndStopReturnsAfterTheCyc
     EXPECT_EQ(Pane(), GuiText("Preberanie: čakám na poštu..."));
     EXPECT_EQ(MenuTitles(), (QStringList{GuiText("&ZOR"), GuiText("Š&tudenti"), GuiText("&Pomoc")}));
 
+    QStringList panes;
+    QObject::connect(window.statusBar(), &QStatusBar::messageChanged,
+                     [&panes](const QString& text) { panes << text; });
     window.ActionOf(CommandId::StopReceiving)->trigger();
+    EXPECT_TRUE(panes.contains(GuiText("Zastavujem preberanie...")))
+        << panes.join(QStringLiteral(" | ")).toStdString();
     EXPECT_EQ(application.daemon.daemonStopped, 1);
     EXPECT_FALSE(application.daemon.worker.joinable());
     EXPECT_EQ(application.session.State(), MenuState::LoggedIn);
