@@ -49,6 +49,11 @@ std::string TimeStampPrefix() {
     return text;
 }
 
+// A new mail's file name: the moment of the fetch, then its identity.
+std::string NewMailName(const std::string& identity) {
+    return TimeStampPrefix() + identity + std::string(kMailSuffix);
+}
+
 std::string Stem(const std::string& name) {
     return name.ends_with(kMailSuffix) ? name.substr(0, name.size() - kMailSuffix.size()) : name;
 }
@@ -94,7 +99,7 @@ bool KeepFetchedMail(const std::string& zorpath, std::string_view text, const st
     if (!PrepareMailArchive(zorpath)) {
         return false;
     }
-    const std::string candidate = TimeStampPrefix() + identity + std::string(kMailSuffix);
+    const std::string candidate = NewMailName(identity);
     if (!WriteFileAtomically(WaitingMailPath(zorpath, candidate), text, true)) {
         return false;
     }
@@ -108,7 +113,7 @@ bool KeepOversizedMail(const std::string& zorpath, std::string_view text, const 
         return false;
     }
     // The reason first: a mail in dropped/ always has one.
-    const std::string candidate = TimeStampPrefix() + identity + std::string(kMailSuffix);
+    const std::string candidate = NewMailName(identity);
     if (!WriteFileAtomically(ReasonFilePath(zorpath, candidate), reason + "\n", true) ||
         !WriteFileAtomically(JoinPath(DroppedDirectory(zorpath), candidate), text, true)) {
         ::unlink(ReasonFilePath(zorpath, candidate).c_str());

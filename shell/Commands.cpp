@@ -7,9 +7,9 @@
 namespace tarvel {
 namespace {
 
-Command Make(CommandId id, const char* objectName, const char* item, const char* prompt,
-             const char* tooltip) {
-    return {id, objectName, Cp1250Text(item), Cp1250Text(prompt), Cp1250Text(tooltip)};
+Command Make(CommandId id, const char* objectName, const char* item, const char* prompt, const char* tooltip,
+             const char* icon = "") {
+    return {id, objectName, Cp1250Text(item), Cp1250Text(prompt), Cp1250Text(tooltip), icon};
 }
 
 MenuEntry Item(CommandId id) {
@@ -36,20 +36,23 @@ const std::vector<Command>& Commands() {
     using enum CommandId;
     static const std::vector<Command> table = {
         Make(ChooseDatabase, "actionChooseDatabase", "Výber databázy", "Výber aktuálnej databázy",
-             "Výber databázy"),
+             "Výber databázy", "database"),
         Make(ChangeDatabase, "actionChangeDatabase", "Výber databázy", "Zmena aktuálnej databázy",
-             "Výber databázy"),
+             "Výber databázy", "database"),
         Make(NewDatabase, "actionNewDatabase", "Nová databáza", "Vytvorenie novej prazdnej databazy", ""),
-        Make(Login, "actionLogin", "Vstup &do systému", "Prihlásenie učiteľa do systému ZOR...", "Login"),
-        Make(Logout, "actionLogout", "Výstup &zo systému", "Odhlásenie učiteľa zo systému", "Logout"),
+        Make(Login, "actionLogin", "Vstup &do systému", "Prihlásenie učiteľa do systému ZOR...", "Login",
+             "login"),
+        Make(Logout, "actionLogout", "Výstup &zo systému", "Odhlásenie učiteľa zo systému", "Logout",
+             "logout"),
         Make(AssignAll, "actionAssignAll", "&Pridelenie zadaní", "Náhodné pridelenie zadaní študentom", ""),
         Make(StartReceiving, "actionStartReceiving", "Št&art preberania", "Spustenie preberania zadaní",
-             "Preberanie - ŠTART"),
+             "Preberanie - ŠTART", "start"),
         Make(StopReceiving, "actionStopReceiving", "St&op preberania", "Zastavenie preberania zadaní",
-             "Preberanie - STOP"),
+             "Preberanie - STOP", "stop"),
         Make(AddStudent, "actionAddStudent", "&Pridanie", "Pridanie nového študenta", "Nový študent"),
         Make(EditStudent, "actionEditStudent", "&Editovanie", "Editovanie údajov študenta", "Zmena študenta"),
-        Make(Evaluation, "actionEvaluation", "&Hodnotenie", "Hodnotenie práce študenta", "Hodnotenie"),
+        Make(Evaluation, "actionEvaluation", "&Hodnotenie", "Hodnotenie práce študenta", "Hodnotenie",
+             "evaluation"),
         Make(AddTeacher, "actionAddTeacher", "&Pridanie", "Pridanie nového učiteľa", "Nový učiteľ"),
         Make(EditTeacher, "actionEditTeacher", "&Editovanie", "Editovanie údajov učiteľa", "Zmena učiteľa"),
         Make(AddTaskType, "actionAddTaskType", "&Pridanie", "Pridanie nového typu zadania", "Nový typ"),
@@ -58,11 +61,12 @@ const std::vector<Command>& Commands() {
         Make(EditVariant, "actionEditVariant", "&Editovanie", "Editovanie variantu zadania",
              "Zmena variantu"),
         Make(MailSettings, "actionMailSettings", "&Poštový server", "Konfiguračné parametre poštového servra",
-             "Nastavenie poštového servra"),
+             "Nastavenie poštového servra", "mail"),
         Make(PathSettings, "actionPathSettings", "&Nastavenie ciest",
-             "Cesta ku kompilátoru jazyka C, k textovému editoru a www prehliadaču", "Nastavenie ciest"),
-        Make(About, "actionAbout", "&O programe...", "Informácie o programe", "O programe"),
-        Make(Exit, "actionExit", "&Koniec", "Ukončenie aplikácie", "Koniec"),
+             "Cesta ku kompilátoru jazyka C, k textovému editoru a www prehliadaču", "Nastavenie ciest",
+             "paths"),
+        Make(About, "actionAbout", "&O programe...", "Informácie o programe", "O programe", "info"),
+        Make(Exit, "actionExit", "&Koniec", "Ukončenie aplikácie", "Koniec", "exit"),
     };
     return table;
 }

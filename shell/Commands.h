@@ -34,13 +34,14 @@ enum class CommandId {
     Exit = 57665,
 };
 
-// Texts in Windows-1250; an empty tooltip means the command has no toolbar button.
+// Texts in Windows-1250; an empty tooltip and icon mean the command has no toolbar button.
 struct Command {
     CommandId id;
     std::string objectName; // "actionLogin"
     std::string item;       // "Vstup &do systému"
     std::string prompt;     // shown in the status bar while the pointer rests on it
     std::string tooltip;
+    std::string icon; // the toolbar picture's name, "" for a command without a button
 };
 
 // Every command, in the order of the table.

@@ -52,34 +52,6 @@ private:
     QImage picture_;
 };
 
-const char* IconOf(CommandId id) {
-    switch (id) {
-    case CommandId::ChooseDatabase:
-    case CommandId::ChangeDatabase:
-        return "database";
-    case CommandId::Login:
-        return "login";
-    case CommandId::Logout:
-        return "logout";
-    case CommandId::StartReceiving:
-        return "start";
-    case CommandId::StopReceiving:
-        return "stop";
-    case CommandId::Evaluation:
-        return "evaluation";
-    case CommandId::MailSettings:
-        return "mail";
-    case CommandId::PathSettings:
-        return "paths";
-    case CommandId::About:
-        return "info";
-    case CommandId::Exit:
-        return "exit";
-    default:
-        return nullptr;
-    }
-}
-
 void AddEntries(QMenu* menu, const std::vector<MenuEntry>& entries,
                 const std::map<CommandId, QAction*>& actions) {
     for (const MenuEntry& entry : entries) {
@@ -143,9 +115,9 @@ void MainWindow::CreateActions() {
         action->setStatusTip(FromCp1250(command.prompt));
         action->setToolTip(command.tooltip.empty() ? FromCp1250(command.prompt)
                                                    : FromCp1250(command.tooltip));
-        if (const char* icon = IconOf(command.id)) {
-            action->setIcon(
-                QIcon(QStringLiteral(":/pictures/") + QString::fromLatin1(icon) + QStringLiteral(".svg")));
+        if (!command.icon.empty()) {
+            action->setIcon(QIcon(QStringLiteral(":/pictures/") + QString::fromLatin1(command.icon.c_str()) +
+                                  QStringLiteral(".svg")));
         }
         action->setIconVisibleInMenu(false);
         const CommandId id = command.id;

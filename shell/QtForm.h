@@ -4,7 +4,6 @@
 
 #include <QDialog>
 
-#include <utility>
 #include <vector>
 
 class QLineEdit;

@@ -99,6 +99,7 @@ TEST(Menus, EveryCommandHasItsTextsAndEveryButtonATooltip) {
     for (MenuState state : {LoggedOut, LoggedIn, Receiving}) {
         for (const ToolbarEntry& entry : ToolbarOf(state)) {
             EXPECT_TRUE(entry.separator || !CommandOf(entry.command).tooltip.empty());
+            EXPECT_TRUE(entry.separator || !CommandOf(entry.command).icon.empty());
         }
     }
     const Command& start = CommandOf(CommandId::StartReceiving);

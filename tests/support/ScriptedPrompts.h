@@ -44,13 +44,6 @@ public:
         return Next(folders, request.title);
     }
 
-    // The one message told so far, for tests that expect exactly one.
-    const Prompt& OnlyTold() const {
-        EXPECT_EQ(told.size(), 1u);
-        static const Prompt none;
-        return told.empty() ? none : told.back();
-    }
-
 private:
     std::optional<std::string> File(const FileRequest& request) {
         fileRequests.push_back(request);
