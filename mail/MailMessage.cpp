@@ -2,6 +2,7 @@
 
 #include "platform/Socket.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
@@ -95,6 +96,23 @@ bool RetrievedMessage(std::string_view text, std::string& message) {
         unstuffed += line;
     }
     return false;
+}
+
+std::string RetrievalText(std::string_view message) {
+    std::string text = "+OK " + std::to_string(message.size()) + " octets\r\n";
+    while (!message.empty()) {
+        const std::size_t end = std::min(message.find('\n'), message.size());
+        std::string_view line = message.substr(0, end);
+        message.remove_prefix(std::min(end + 1, message.size()));
+        if (!line.empty() && line.back() == '\r') {
+            line.remove_suffix(1);
+        }
+        if (!line.empty() && line.front() == '.') {
+            text += '.';
+        }
+        text.append(line).append("\r\n");
+    }
+    return text + ".\r\n";
 }
 
 } // namespace tarvel

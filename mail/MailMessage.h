@@ -33,5 +33,8 @@ std::string DaemonSignature(const std::string& user, const std::string& pop3Sett
 // The message inside a FetchMail text: without the status line and the final "." line, each doubled leading
 // dot undone, CR LF line ends kept. False when the text does not end with its "." line.
 bool RetrievedMessage(std::string_view text, std::string& message);
+// The other way round: the text FetchMail hands over for a message as a POP3 server holds it, with a status
+// line, CR LF line ends, a dot doubled at the start of each line that has one, and the final "." line.
+std::string RetrievalText(std::string_view message);
 
 } // namespace tarvel

@@ -171,7 +171,7 @@ TEST(Uuencode, LastLineOfFourteenBytesSurvivesPop3DotStuffing) {
     const std::string zip = builder.Bytes();
     ASSERT_EQ(zip.size() % 45, 14u);
 
-    const std::string text = Retrieved(UuencodedMail(zip));
+    const std::string text = RetrievalText(UuencodedMail(zip));
     ASSERT_NE(text.find("\r\n..", 0), std::string::npos) << "the last line is stuffed on the wire";
     std::string message;
     ASSERT_TRUE(RetrievedMessage(text, message));

@@ -112,7 +112,7 @@ protected:
     // A mail that a daemon cut off had written into mail/ before it was deleted on the server.
     std::string LeaveWaitingMail(const std::string& zorpath, const std::string& name, int number) {
         EXPECT_TRUE(PrepareMailArchive(zorpath));
-        WriteBytes(WaitingMailPath(zorpath, name), Retrieved(MailWithoutArchive(number)));
+        WriteBytes(WaitingMailPath(zorpath, name), RetrievalText(MailWithoutArchive(number)));
         return name;
     }
     // The intake's decision for a newly added student whose submission was refused: a cycle resumes it at

@@ -62,7 +62,7 @@ inline std::string ZipOf(const StudentRecord& student, const std::string& task,
 
 // The zip uuencoded in a plain mail, as FetchMail returns it.
 inline std::string MailOf(const std::string& zip) {
-    return Retrieved(UuencodedMail(zip));
+    return RetrievalText(UuencodedMail(zip));
 }
 
 class IntakeTest : public ::testing::Test, public Installation {

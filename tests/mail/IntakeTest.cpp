@@ -102,8 +102,8 @@ INSTANTIATE_TEST_SUITE_P(Archivers, AccentedNames,
                          [](const auto& info) { return info.param.name; });
 
 TEST_F(IntakeTest, MimeAttachmentAndBeginBase64AreAcceptedAlike) {
-    EXPECT_EQ(Process(Retrieved(MimeMail(ZipOf(jan, "1")))).outcome, IntakeOutcome::Accepted);
-    EXPECT_EQ(Process(Retrieved(PlainMail(BeginBase64(ZipOf(eva, "1"), "z.zip")))).outcome,
+    EXPECT_EQ(Process(RetrievalText(MimeMail(ZipOf(jan, "1")))).outcome, IntakeOutcome::Accepted);
+    EXPECT_EQ(Process(RetrievalText(PlainMail(BeginBase64(ZipOf(eva, "1"), "z.zip")))).outcome,
               IntakeOutcome::Accepted);
     EXPECT_EQ(Result(jan, "1").ver, 1);
     EXPECT_EQ(Result(eva, "1").ver, 1);
@@ -263,29 +263,29 @@ TEST_P(FailedIntake, StoresNothingMailsNothingAndSaysWhy) {
 }
 
 std::string WithIdentity(const std::string& identity) {
-    return Retrieved(UuencodedMail(
+    return RetrievalText(UuencodedMail(
         ZipBuilder().File("main.c", std::string(kSumProgram)).File("identity.dat", identity).Bytes()));
 }
 
 std::string WithZip(const ZipBuilder& zip) {
-    return Retrieved(UuencodedMail(zip.Bytes()));
+    return RetrievalText(UuencodedMail(zip.Bytes()));
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Mails, FailedIntake,
     ::testing::Values(
         FailedCase{"NoAttachment",
-                   [](auto&, auto&) { return Retrieved(PlainMail("Zadanie poslem zajtra.\n")); },
+                   [](auto&, auto&) { return RetrievalText(PlainMail("Zadanie poslem zajtra.\n")); },
                    "no zip attachment"},
         FailedCase{"IncompleteRetrieval",
                    [](const StudentRecord& jan, auto&) {
-                       std::string text = Retrieved(UuencodedMail(ZipOf(jan, "1")));
+                       std::string text = RetrievalText(UuencodedMail(ZipOf(jan, "1")));
                        return text.substr(0, text.size() - 3);
                    },
                    "mail text incomplete"},
         FailedCase{
             "DamagedZip",
-            [](auto&, auto&) { return Retrieved(UuencodedMail("PK\x03\x04 this is not really a zip")); },
+            [](auto&, auto&) { return RetrievalText(UuencodedMail("PK\x03\x04 this is not really a zip")); },
             "zip archive damaged"},
         FailedCase{"ZipWithDotDot",
                    [](const StudentRecord& jan, auto&) {

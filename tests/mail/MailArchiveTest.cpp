@@ -32,8 +32,8 @@ TEST(MailIdentity, TheServersStatusLineDoesNotCount) {
 
 TEST_P(MailIdentityTest, NamesTheSameMailAlike) {
     const IdentityCase& c = GetParam();
-    const std::string first = MailIdentity(Retrieved(c.first));
-    const std::string second = MailIdentity(Retrieved(c.second));
+    const std::string first = MailIdentity(RetrievalText(c.first));
+    const std::string second = MailIdentity(RetrievalText(c.second));
     EXPECT_EQ(first.size(), 16u);
     EXPECT_EQ(first.find_first_not_of("0123456789abcdef"), std::string::npos);
     EXPECT_EQ(first == second, c.same) << first << " " << second;
@@ -60,7 +60,7 @@ protected:
 };
 
 TEST_F(MailArchiveTest, AKeptMailHoldsTheFetchedTextByteForByte) {
-    const std::string text = Retrieved("Subject: s\n\n.x\n\x9A\xE1\n");
+    const std::string text = RetrievalText("Subject: s\n\n.x\n\x9A\xE1\n");
     std::string name;
     ASSERT_TRUE(KeepFetchedMail(Zorpath(), text, MailIdentity(text), name));
     EXPECT_TRUE(name.ends_with("-" + MailIdentity(text) + ".mail")) << name;
@@ -75,7 +75,7 @@ TEST_F(MailArchiveTest, AKeptMailHoldsTheFetchedTextByteForByte) {
 TEST_F(MailArchiveTest, WaitingMailsComeInTheOrderTheyArrived) {
     std::vector<std::string> names;
     for (int i = 0; i < 3; ++i) {
-        const std::string text = Retrieved("Message-Id: <" + std::to_string(i) + "@x>\n\nbody\n");
+        const std::string text = RetrievalText("Message-Id: <" + std::to_string(i) + "@x>\n\nbody\n");
         std::string name;
         ASSERT_TRUE(KeepFetchedMail(Zorpath(), text, MailIdentity(text), name));
         names.push_back(name);
@@ -100,7 +100,7 @@ TEST_F(MailArchiveTest, OnlyMailFilesWait) {
 }
 
 TEST_F(MailArchiveTest, ADroppedMailHasItsReasonBesideIt) {
-    const std::string text = Retrieved("Subject: s\n\nno archive\n");
+    const std::string text = RetrievalText("Subject: s\n\nno archive\n");
     std::string name;
     ASSERT_TRUE(KeepFetchedMail(Zorpath(), text, MailIdentity(text), name));
     ASSERT_TRUE(FileMailDropped(Zorpath(), name, "no zip attachment found"));
@@ -123,7 +123,7 @@ TEST_F(MailArchiveTest, AnArchivedMailIsFoundWhereverItIs) {
              return FileMailDropped(zorpath, name, "reason");
          }}};
     for (std::size_t i = 0; i < places.size(); ++i) {
-        const std::string text = Retrieved("Message-Id: <" + std::to_string(i) + "@x>\n\nbody\n");
+        const std::string text = RetrievalText("Message-Id: <" + std::to_string(i) + "@x>\n\nbody\n");
         const std::string identity = MailIdentity(text);
         std::string found;
         EXPECT_FALSE(FindArchivedMail(Zorpath(), identity, found));

@@ -158,5 +158,27 @@ TEST(RetrievedMessage, DropsTheStatusAndEndLinesAndUndoesTheStuffing) {
     }
 }
 
+TEST(RetrievalText, IsWhatRetrievedMessageUndoes) {
+    const struct {
+        const char* name;
+        std::string message;
+        std::string unwrapped; // the same with CR LF line ends
+    } cases[] = {
+        {"CR LF lines", "a\r\nb\r\n", "a\r\nb\r\n"},
+        {"LF lines", "a\nb\n", "a\r\nb\r\n"},
+        {"no final line end", "a\nb", "a\r\nb\r\n"},
+        {"lines starting with dots", ".\n..x\n.\r\nx.\n", ".\r\n..x\r\n.\r\nx.\r\n"},
+        {"empty lines", "\n\nx\n", "\r\n\r\nx\r\n"},
+        {"empty message", "", ""},
+    };
+    for (const auto& c : cases) {
+        const std::string text = RetrievalText(c.message);
+        EXPECT_EQ(text.substr(0, 4), "+OK ") << c.name;
+        std::string message;
+        EXPECT_TRUE(RetrievedMessage(text, message)) << c.name;
+        EXPECT_EQ(message, c.unwrapped) << c.name;
+    }
+}
+
 } // namespace
 } // namespace tarvel

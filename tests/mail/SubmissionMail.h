@@ -3,6 +3,8 @@
 // uuencoded, in a "begin-base64" block or as a MIME attachment, inside a POP3 retrieval with its status line,
 // dot-stuffing and final "." line.
 
+#include "mail/MailMessage.h"
+
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -80,25 +82,6 @@ MimeMail(std::string_view zip,
            "Posielam zadanie.\n\n"
            "--==b1==\n" +
            std::string(zipHeaders) + "Content-Transfer-Encoding: base64\n\n" + Base64(zip) + "\n--==b1==--\n";
-}
-
-// The text FetchMail returns for the message: status line, CR LF line ends, dot-stuffing, final "." line.
-inline std::string Retrieved(std::string_view message) {
-    std::string out = "+OK " + std::to_string(message.size()) + " octets\r\n";
-    std::size_t start = 0;
-    while (start < message.size()) {
-        const std::size_t end = std::min(message.find('\n', start), message.size());
-        std::string_view line = message.substr(start, end - start);
-        if (!line.empty() && line.back() == '\r') {
-            line.remove_suffix(1);
-        }
-        if (!line.empty() && line.front() == '.') {
-            out += '.';
-        }
-        out += std::string(line) + "\r\n";
-        start = end + 1;
-    }
-    return out + ".\r\n";
 }
 
 inline std::string IdentityFile(std::string_view unid, std::string_view id, std::string_view task) {

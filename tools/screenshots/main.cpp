@@ -1,4 +1,5 @@
-// Pictures of the window program's real widgets for review: screenshots DIR writes one PNG per view.
+// Pictures of the window program's real widgets for review: screenshots DIR CONFIG writes one PNG per view,
+// the window program working on the installation and the database that CONFIG (a zor.ini) names.
 
 #include "dialogs/MailSettingsDialog.h"
 #include "dialogs/PathSettingsDialog.h"
@@ -19,8 +20,8 @@
 int main(int argc, char** argv) {
     ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
     QApplication qt(argc, argv);
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: screenshots DIR\n");
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: screenshots DIR CONFIG\n");
         return 2;
     }
     const QDir target(QString::fromLocal8Bit(argv[1]));
@@ -28,8 +29,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "screenshots: cannot create %s\n", argv[1]);
         return 1;
     }
-    tarvel::Application application(
-        QDir::temp().filePath(QStringLiteral("tarvel-screenshots.ini")).toStdString());
+    tarvel::Application application(argv[2]);
+    application.db.LoadPath();
     tarvel::QtPrompts prompts;
     tarvel::MainWindow window(application, prompts);
     window.show();
