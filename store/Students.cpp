@@ -139,4 +139,9 @@ bool StudentsOfTeacher(Database& db, const std::string& teacherId, std::vector<s
     return db.Report(!index->entries.empty());
 }
 
+bool HasNoStudents(Database& db) {
+    std::shared_ptr<const StudentIndex> index;
+    return db.ReadStudentIndex(index) && index->entries.empty();
+}
+
 } // namespace tarvel

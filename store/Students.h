@@ -38,5 +38,8 @@ bool StudentIdOf(Database& db, const std::string& unid, std::string& studentId);
 bool CheckStudentId(Database& db, const std::string& unid, const std::string& studentId);
 bool DeleteStudent(Database& db, const std::string& unid);
 bool StudentsOfTeacher(Database& db, const std::string& teacherId, std::vector<std::string>& unids);
+// True when the index reads and holds no student. (StudentKeys and StudentsOfTeacher fail for such a class
+// as they do for an index that cannot be read.) Does not set lastOk.
+bool HasNoStudents(Database& db);
 
 } // namespace tarvel
