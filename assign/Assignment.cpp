@@ -64,10 +64,14 @@ void AssignAll(AssignmentContext& context) {
     std::vector<std::string> students;
     db.MarkStudentsStale();
     db.StudentKeys(students);
-    for (const std::string& unid : students) {
+    const int total = static_cast<int>(students.size());
+    for (int done = 0; done < total; ++done) {
         StudentRecord student;
-        if (!LoadStudentByUniId(db, unid, student)) {
+        if (!LoadStudentByUniId(db, students[static_cast<std::size_t>(done)], student)) {
             continue;
+        }
+        if (context.progress) {
+            context.progress(done, total, &student);
         }
         for (const std::string& task : tasks) {
             if (!HasResult(db, student.id, task)) {
@@ -75,18 +79,21 @@ void AssignAll(AssignmentContext& context) {
             }
         }
     }
+    if (context.progress) {
+        context.progress(total, total, nullptr);
+    }
     context.prompts.Tell({Cp1250Text("Každý študent má pridelené zadania."), "Zadania", PromptButtons::Ok,
                           PromptIcon::Information});
 }
 
-void ReassignStudent(AssignmentContext& context, const std::string& selectedLine) {
+void ReassignStudent(AssignmentContext& context, const std::string& unid) {
     if (!context.prompts.Ask({Cp1250Text("Študent už môže mať pridelené zadania!\nPrideliť nové?"),
                               kAssignTitle, PromptButtons::YesNo, PromptIcon::Warning})) {
         return;
     }
     Database& db = context.db;
     StudentRecord student;
-    if (!LoadStudentByUniId(db, selectedLine.substr(0, 5), student)) {
+    if (!LoadStudentByUniId(db, unid, student)) {
         return;
     }
     for (const std::string& task : FreshTaskTypes(db)) {

@@ -20,6 +20,9 @@ struct AssignmentContext {
     Prompts& prompts;
     std::function<std::time_t()> clock = [] { return std::time(nullptr); };
     MailDelivery send = DefaultMailDelivery();
+    // Told before each student of "&Pridelenie zadaní" is assigned (done of total, that student) and once
+    // more when all are (total of total, no student); may be empty.
+    std::function<void(int done, int total, const StudentRecord* student)> progress = {};
 };
 
 // "&Pridelenie zadaní": asks first, seeds the generator with the clock, then gives every student a variant of
@@ -27,10 +30,10 @@ struct AssignmentContext {
 // closing notice whatever happened.
 void AssignAll(AssignmentContext& context);
 
-// "Pridelenie nových zadaní": asks first; then, for the student whose UNI ID is the first five characters of
-// the selected list line, assigns every task type anew with the generator as it stands, except those already
-// submitted, each of which gets a warning. A line that names no student assigns nothing.
-void ReassignStudent(AssignmentContext& context, const std::string& selectedLine);
+// "Pridelenie nových zadaní": asks first; then, for the student with the UNI ID (the selected list entry's),
+// assigns every task type anew with the generator as it stands, except those already submitted, each of
+// which gets a warning. A UNI ID that names no student assigns nothing.
+void ReassignStudent(AssignmentContext& context, const std::string& unid);
 
 // Assigns one variant and mails the student. Returns 1 when the result record exists afterwards (also when it
 // existed before: nothing is then changed or sent), 0 when it could not be created or written. A submission

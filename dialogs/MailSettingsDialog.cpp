@@ -37,10 +37,11 @@ void MailSettingsDialog::Confirm() {
     const auto refuse = [this](const char* text, const char* title) {
         prompts_.Tell({Cp1250Text(text), Cp1250Text(title), PromptButtons::Ok, PromptIcon::Error});
     };
-    if (!ToCp1250(smtp_->text(), settings.smtp) || !ToCp1250(pop3_->text(), settings.pop3) ||
-        !ToCp1250(user_->text(), settings.user) || !ToCp1250(password_->text(), settings.password) ||
-        !ToCp1250(confirmation_->text(), confirmation)) {
-        refuse("Údaje obsahujú znak, ktorý sa nedá uložiť (mimo kódovania Windows-1250) !!!", "Chyba údajov");
+    if (!ReadCp1250(prompts_, {{smtp_, &settings.smtp},
+                               {pop3_, &settings.pop3},
+                               {user_, &settings.user},
+                               {password_, &settings.password},
+                               {confirmation_, &confirmation}})) {
         return;
     }
     if (settings.password != confirmation) {

@@ -40,11 +40,17 @@ bool AddStudentFromFields(Database& db, Prompts& prompts, const NewStudent& fiel
     return true;
 }
 
-void StudentEditing::Open() {
-    if (!TeacherEntries(db_, teachers_)) {
-        prompts_.Tell(
+std::vector<ListEntry> TeacherChoices(Database& db, Prompts& prompts) {
+    std::vector<ListEntry> teachers;
+    if (!TeacherEntries(db, teachers)) {
+        prompts.Tell(
             {Cp1250Text("Nie je možné načítať databázu učiteľov !!!"), Cp1250Text("Chyba databázy")});
     }
+    return teachers;
+}
+
+void StudentEditing::Open() {
+    teachers_ = TeacherChoices(db_, prompts_);
     StudentEntries(db_, students_);
     selected_ = students_.empty() ? -1 : 0;
     current_ = SelectedUnid();
@@ -110,10 +116,6 @@ void StudentEditing::Change(const StudentFields& fields) {
     Write();
 }
 
-std::string StudentEditing::TeacherOfPosition(int position) const {
-    return teachers_[static_cast<std::size_t>(position)].key;
-}
-
 void StudentEditing::Write() {
     // Writing a record that did not load would store empty names over the real ones.
     StudentRecord student;
@@ -127,7 +129,7 @@ void StudentEditing::Write() {
     remembered_.group = shown_.group;
     // Without a selected teacher line the student keeps the teacher he has.
     if (shown_.teacher >= 0 && shown_.teacher < static_cast<int>(teachers_.size())) {
-        student.teacher = TeacherOfPosition(shown_.teacher);
+        student.teacher = teachers_[static_cast<std::size_t>(shown_.teacher)].key;
     }
     remembered_.teacher = shown_.teacher;
     if (!SaveStudent(db_, student)) {

@@ -21,6 +21,10 @@ struct NewStudent {
     std::string teacher; // the teacher id of the selected teacher line; "" when there is none
 };
 
+// The teacher lines the student dialogs choose from; a teacher list that cannot be read is told and gives
+// none.
+std::vector<ListEntry> TeacherChoices(Database& db, Prompts& prompts);
+
 // "Pridať": refuses missing values and a UNI ID that belongs to a student already (nothing written, the
 // dialog stays open), else adds the student. True when the dialog is to close.
 bool AddStudentFromFields(Database& db, Prompts& prompts, const NewStudent& student);
@@ -65,7 +69,6 @@ public:
 private:
     void Show();
     void Write();
-    std::string TeacherOfPosition(int position) const;
 
     Database& db_;
     Prompts& prompts_;

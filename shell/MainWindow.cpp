@@ -1,6 +1,12 @@
 #include "shell/MainWindow.h"
 
+#include "assign/Assignment.h"
+#include "dialogs/AddStudentDialog.h"
+#include "dialogs/AddTeacherDialog.h"
+#include "dialogs/EditStudentDialog.h"
+#include "dialogs/EditTeacherDialog.h"
 #include "dialogs/MailSettingsDialog.h"
+#include "dialogs/OpeningChecks.h"
 #include "dialogs/PathSettingsDialog.h"
 #include "shell/AboutDialog.h"
 #include "shell/Databases.h"
@@ -15,10 +21,13 @@
 #include <QEventLoop>
 #include <QMenuBar>
 #include <QPainter>
+#include <QProgressDialog>
 #include <QStatusBar>
 #include <QSvgRenderer>
 #include <QTimer>
 #include <QToolBar>
+
+#include <memory>
 
 // The pictures are compiled into the library, whose resources the linker keeps only when named.
 static void LoadPictures() {
@@ -200,6 +209,63 @@ void MainWindow::LogIn() {
     }
 }
 
+void MainWindow::OpenAdministration(CommandId id) {
+    Database& db = application_.db;
+    std::unique_ptr<QDialog> dialog;
+    switch (id) {
+    case CommandId::AddStudent:
+        dialog = std::make_unique<AddStudentDialog>(db, prompts_, this);
+        break;
+    case CommandId::EditStudent: {
+        const auto reassign = [this](const std::string& unid) {
+            AssignmentContext context{application_.db, application_.configPath, prompts_};
+            ReassignStudent(context, unid);
+        };
+        dialog = std::make_unique<EditStudentDialog>(db, prompts_, reassign, this);
+        break;
+    }
+    case CommandId::AddTeacher:
+        dialog = std::make_unique<AddTeacherDialog>(db, prompts_, this);
+        break;
+    case CommandId::EditTeacher:
+        dialog = std::make_unique<EditTeacherDialog>(db, prompts_, this);
+        break;
+    default:
+        return;
+    }
+    dialog->exec();
+}
+
+void MainWindow::AssignAllStudents() {
+    AssignmentContext context{application_.db, application_.configPath, prompts_};
+    // Made once the question was answered, gone before the closing box; the window repaints behind it
+    // while the mails go out, and takes no input.
+    std::unique_ptr<QProgressDialog> progress;
+    context.progress = [this, &progress](int done, int total, const StudentRecord* student) {
+        if (!progress) {
+            progress = std::make_unique<QProgressDialog>(this);
+            progress->setObjectName(QStringLiteral("assignmentProgress"));
+            progress->setWindowTitle(GuiText("Pridelenie zadaní"));
+            progress->setCancelButton(nullptr);
+            progress->setWindowModality(Qt::WindowModal);
+            progress->setMinimumDuration(0);
+            progress->setMinimumWidth(360);
+            progress->setRange(0, total);
+        }
+        if (student == nullptr) {
+            progress.reset();
+            return;
+        }
+        progress->setLabelText(GuiText("Pridelené: %1 z %2 študentov\n%3 %4")
+                                   .arg(done)
+                                   .arg(total)
+                                   .arg(FromCp1250(student->name), FromCp1250(student->surname)));
+        progress->setValue(done);
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    };
+    AssignAll(context);
+}
+
 void MainWindow::Run(CommandId id) {
     switch (id) {
     case CommandId::Login:
@@ -228,6 +294,17 @@ void MainWindow::Run(CommandId id) {
         }
         break;
     }
+    case CommandId::AddStudent:
+    case CommandId::EditStudent:
+    case CommandId::AddTeacher:
+    case CommandId::EditTeacher:
+        if (ReadyToOpen(id, application_.db, prompts_)) {
+            OpenAdministration(id);
+        }
+        break;
+    case CommandId::AssignAll:
+        AssignAllStudents();
+        break;
     case CommandId::MailSettings: {
         MailSettingsDialog dialog(application_.configPath, prompts_, this);
         dialog.exec();

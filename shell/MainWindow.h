@@ -31,6 +31,10 @@ private:
     // The login dialog, then the menu of the state it leads to.
     void LogIn();
     void Apply(SessionEvent event);
+    // An administration dialog, once its command's checks have passed.
+    void OpenAdministration(CommandId id);
+    // "&Pridelenie zadaní" with a progress dialog between its two boxes.
+    void AssignAllStudents();
     void StartReceiving();
     // Stops the daemon after its cycle in progress; the window repaints meanwhile but takes no input.
     void StopReceiving();

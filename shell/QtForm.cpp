@@ -1,34 +1,74 @@
 #include "shell/QtForm.h"
 
+#include "platform/Cp1250.h"
 #include "shell/GuiText.h"
 
+#include <QComboBox>
+#include <QEvent>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
+#include <QRegularExpressionValidator>
+#include <QSignalBlocker>
 
 namespace tarvel {
+namespace {
 
-QPushButton* LayOutForm(QDialog& dialog, const std::vector<FormField>& fields) {
+class FocusWatch : public QObject {
+public:
+    FocusWatch(QWidget& widget, std::function<void()> in, std::function<void()> out)
+        : QObject(&widget), in_(std::move(in)), out_(std::move(out)) {
+        widget.installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::FocusIn) {
+            in_();
+        } else if (event->type() == QEvent::FocusOut) {
+            out_();
+        }
+        return false;
+    }
+
+private:
+    std::function<void()> in_;
+    std::function<void()> out_;
+};
+
+} // namespace
+
+std::vector<QPushButton*> LayOutDialog(QDialog& dialog, const std::vector<FormField>& fields,
+                                       const std::vector<FormButton>& buttons) {
     auto* form = new QFormLayout;
     for (const FormField& field : fields) {
-        form->addRow(GuiText(field.label), field.edit);
+        form->addRow(GuiText(field.label), field.field);
     }
-    auto* ok = new QPushButton(GuiText("OK"), &dialog);
-    ok->setObjectName(QStringLiteral("okButton"));
-    ok->setDefault(true);
-    auto* back = new QPushButton(GuiText("Späť"), &dialog);
-    back->setObjectName(QStringLiteral("backButton"));
-    QObject::connect(back, &QPushButton::clicked, &dialog, &QDialog::reject);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(ok);
-    buttons->addWidget(back);
+    auto* row = new QHBoxLayout;
+    row->addStretch();
+    std::vector<QPushButton*> made;
+    for (const FormButton& button : buttons) {
+        auto* push = new QPushButton(GuiText(button.text), &dialog);
+        push->setObjectName(QString::fromLatin1(button.objectName));
+        push->setDefault(made.empty());
+        push->setAutoDefault(false);
+        if (QString::fromLatin1(button.objectName) == QStringLiteral("backButton")) {
+            QObject::connect(push, &QPushButton::clicked, &dialog, &QDialog::reject);
+        }
+        row->addWidget(push);
+        made.push_back(push);
+    }
     auto* layout = new QVBoxLayout(&dialog);
     layout->addLayout(form);
-    layout->addLayout(buttons);
+    layout->addLayout(row);
     dialog.setMinimumWidth(360);
-    return ok;
+    return made;
+}
+
+QPushButton* LayOutForm(QDialog& dialog, const std::vector<FormField>& fields) {
+    return LayOutDialog(dialog, fields, {{"OK", "okButton"}, {"Späť", "backButton"}}).front();
 }
 
 QLineEdit* NamedEdit(QDialog& dialog, const char* objectName, int maxLength, bool password) {
@@ -41,6 +81,45 @@ QLineEdit* NamedEdit(QDialog& dialog, const char* objectName, int maxLength, boo
         edit->setEchoMode(QLineEdit::Password);
     }
     return edit;
+}
+
+QLineEdit* DigitsEdit(QDialog& dialog, const char* objectName, int digits) {
+    QLineEdit* edit = NamedEdit(dialog, objectName, digits);
+    edit->setValidator(
+        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]{0,%1}").arg(digits)), edit));
+    return edit;
+}
+
+bool ReadCp1250(Prompts& prompts, std::initializer_list<std::pair<const QLineEdit*, std::string*>> fields) {
+    for (const auto& [edit, value] : fields) {
+        if (!ToCp1250(edit->text(), *value)) {
+            prompts.Tell(
+                {Cp1250Text("Údaje obsahujú znak, ktorý sa nedá uložiť (mimo kódovania Windows-1250) !!!"),
+                 Cp1250Text("Chyba údajov"), PromptButtons::Ok, PromptIcon::Error});
+            return false;
+        }
+    }
+    return true;
+}
+
+void WatchFocus(QWidget& widget, std::function<void()> in, std::function<void()> out) {
+    new FocusWatch(widget, std::move(in), std::move(out));
+}
+
+void ShowEntries(QComboBox& list, const std::vector<ListEntry>& entries) {
+    const QSignalBlocker quiet(list);
+    list.clear();
+    for (const ListEntry& entry : entries) {
+        list.addItem(FromCp1250(entry.text));
+    }
+}
+
+void ShowEntries(QListWidget& list, const std::vector<ListEntry>& entries) {
+    const QSignalBlocker quiet(list);
+    list.clear();
+    for (const ListEntry& entry : entries) {
+        list.addItem(FromCp1250(entry.text));
+    }
 }
 
 } // namespace tarvel

@@ -38,9 +38,20 @@ QMessageBox::StandardButtons ButtonsOf(PromptButtons buttons) {
     return QMessageBox::Ok;
 }
 
+// A box taller than this shows its first lines and the whole text in its details, which scroll.
+constexpr int kShownLines = 20;
+
 int Show(const Prompt& prompt) {
-    QMessageBox box(IconOf(prompt.icon), FromCp1250(prompt.title), FromCp1250(prompt.text),
-                    ButtonsOf(prompt.buttons), QApplication::activeModalWidget());
+    const QString text = FromCp1250(prompt.text);
+    const QStringList lines = text.split(QLatin1Char('\n'));
+    const bool tall = lines.size() > kShownLines;
+    const QString shown =
+        tall ? lines.mid(0, kShownLines).join(QLatin1Char('\n')) + QStringLiteral("\n...") : text;
+    QMessageBox box(IconOf(prompt.icon), FromCp1250(prompt.title), shown, ButtonsOf(prompt.buttons),
+                    QApplication::activeModalWidget());
+    if (tall) {
+        box.setDetailedText(text);
+    }
     box.setObjectName(QStringLiteral("promptBox"));
     return box.exec();
 }
