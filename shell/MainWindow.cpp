@@ -2,9 +2,13 @@
 
 #include "assign/Assignment.h"
 #include "dialogs/AddStudentDialog.h"
+#include "dialogs/AddTaskTypeDialog.h"
 #include "dialogs/AddTeacherDialog.h"
+#include "dialogs/AddVariantDialog.h"
 #include "dialogs/EditStudentDialog.h"
+#include "dialogs/EditTaskTypeDialog.h"
 #include "dialogs/EditTeacherDialog.h"
+#include "dialogs/EditVariantDialog.h"
 #include "dialogs/MailSettingsDialog.h"
 #include "dialogs/OpeningChecks.h"
 #include "dialogs/PathSettingsDialog.h"
@@ -13,6 +17,7 @@
 #include "shell/GuiText.h"
 #include "shell/LoginDialog.h"
 #include "shell/NewDatabaseDialog.h"
+#include "shell/QtWait.h"
 #include "shell/ReceivingStatus.h"
 
 #include <QAction>
@@ -178,11 +183,8 @@ void MainWindow::StopReceiving() {
     Daemon& daemon = application_.daemon;
     daemon.daemonRun = 0;
     ShowIdleText(FromCp1250(ReceivingStopping()));
-    while (daemon.daemonStopped != 1 && daemon.worker.joinable()) {
-        QEventLoop wait;
-        QTimer::singleShot(kDaemonStopPollStep, &wait, &QEventLoop::quit);
-        wait.exec(QEventLoop::ExcludeUserInputEvents);
-    }
+    WaitWithoutInput([&daemon] { return daemon.daemonStopped == 1 || !daemon.worker.joinable(); },
+                     kDaemonStopPollStep);
     StopDaemon(daemon, {});
     // The reports the worker posted before it ended arrive first; the pane then goes back to rest.
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
@@ -229,6 +231,18 @@ void MainWindow::OpenAdministration(CommandId id) {
         break;
     case CommandId::EditTeacher:
         dialog = std::make_unique<EditTeacherDialog>(db, prompts_, this);
+        break;
+    case CommandId::AddTaskType:
+        dialog = std::make_unique<AddTaskTypeDialog>(db, prompts_, this);
+        break;
+    case CommandId::EditTaskType:
+        dialog = std::make_unique<EditTaskTypeDialog>(db, prompts_, this);
+        break;
+    case CommandId::AddVariant:
+        dialog = std::make_unique<AddVariantDialog>(db, prompts_, this);
+        break;
+    case CommandId::EditVariant:
+        dialog = std::make_unique<EditVariantDialog>(db, prompts_, application_.configPath, this);
         break;
     default:
         return;
@@ -298,6 +312,10 @@ void MainWindow::Run(CommandId id) {
     case CommandId::EditStudent:
     case CommandId::AddTeacher:
     case CommandId::EditTeacher:
+    case CommandId::AddTaskType:
+    case CommandId::EditTaskType:
+    case CommandId::AddVariant:
+    case CommandId::EditVariant:
         if (ReadyToOpen(id, application_.db, prompts_)) {
             OpenAdministration(id);
         }

@@ -50,10 +50,8 @@ std::vector<QPushButton*> LayOutDialog(QDialog& dialog, const std::vector<FormFi
     row->addStretch();
     std::vector<QPushButton*> made;
     for (const FormButton& button : buttons) {
-        auto* push = new QPushButton(GuiText(button.text), &dialog);
-        push->setObjectName(QString::fromLatin1(button.objectName));
+        QPushButton* push = NamedButton(dialog, button.text, button.objectName);
         push->setDefault(made.empty());
-        push->setAutoDefault(false);
         if (QString::fromLatin1(button.objectName) == QStringLiteral("backButton")) {
             QObject::connect(push, &QPushButton::clicked, &dialog, &QDialog::reject);
         }
@@ -88,6 +86,25 @@ QLineEdit* DigitsEdit(QDialog& dialog, const char* objectName, int digits) {
     edit->setValidator(
         new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]{0,%1}").arg(digits)), edit));
     return edit;
+}
+
+QPushButton* NamedButton(QDialog& dialog, const char* text, const char* objectName) {
+    auto* button = new QPushButton(GuiText(text), &dialog);
+    button->setObjectName(QString::fromLatin1(objectName));
+    button->setAutoDefault(false);
+    return button;
+}
+
+QWidget* FieldRow(QDialog& dialog, std::initializer_list<QWidget*> widgets) {
+    auto* row = new QWidget(&dialog);
+    auto* layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 0, 0, 0);
+    int stretch = 1;
+    for (QWidget* widget : widgets) {
+        layout->addWidget(widget, stretch);
+        stretch = 0;
+    }
+    return row;
 }
 
 bool ReadCp1250(Prompts& prompts, std::initializer_list<std::pair<const QLineEdit*, std::string*>> fields) {

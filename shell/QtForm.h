@@ -42,6 +42,11 @@ QLineEdit* NamedEdit(QDialog& dialog, const char* objectName, int maxLength = 0,
 // A line edit that takes at most `digits` decimal digits and nothing else.
 QLineEdit* DigitsEdit(QDialog& dialog, const char* objectName, int digits);
 
+// A button beside a field, with its object name; it is never the default button.
+QPushButton* NamedButton(QDialog& dialog, const char* text, const char* objectName);
+// Widgets side by side as one field of the form, the first of them stretching.
+QWidget* FieldRow(QDialog& dialog, std::initializer_list<QWidget*> widgets);
+
 // Each edit's text as Windows-1250 into its string. When one has a character without a Windows-1250 form,
 // tells the teacher so (owned by the dialog in front) and returns false; the strings are then unreliable.
 bool ReadCp1250(Prompts& prompts, std::initializer_list<std::pair<const QLineEdit*, std::string*>> fields);

@@ -236,5 +236,41 @@ TEST_F(MainWindowTest, TheAboutBoxShowsItsPicture) {
     window.ActionOf(CommandId::About)->trigger();
 }
 
+TEST_F(MainWindowTest, AdministrationCommandsCheckTheirListsBeforeTheirDialogOpens) {
+    // The database is new: no teacher, no student, no task type.
+    const struct {
+        CommandId command;
+        const char* dialog; // the dialog that opens, or nullptr when a warning keeps it closed
+    } cases[] = {
+        {CommandId::AddStudent, nullptr},
+        {CommandId::EditStudent, nullptr},
+        {CommandId::AddTeacher, "addTeacherDialog"},
+        {CommandId::EditTeacher, nullptr},
+        {CommandId::AddTaskType, "addTaskTypeDialog"},
+        {CommandId::EditTaskType, nullptr},
+        {CommandId::AddVariant, nullptr},
+        {CommandId::EditVariant, nullptr},
+    };
+    for (const auto& c : cases) {
+        prompts.told.clear();
+        QString opened;
+        if (c.dialog != nullptr) {
+            WhenModal([&opened](QWidget* dialog) {
+                opened = dialog->objectName();
+                static_cast<QDialog*>(dialog)->reject();
+            });
+        }
+        window.ActionOf(c.command)->trigger();
+        if (c.dialog != nullptr) {
+            ASSERT_TRUE(QTest::qWaitFor([&] { return !opened.isEmpty(); }, 5000));
+            EXPECT_EQ(opened, QString::fromLatin1(c.dialog));
+            EXPECT_TRUE(prompts.told.empty());
+        } else {
+            ASSERT_EQ(prompts.told.size(), 1u) << static_cast<int>(c.command);
+            EXPECT_EQ(prompts.told[0].title, Cp1250Text("Prázdna databáza"));
+        }
+    }
+}
+
 } // namespace
 } // namespace tarvel
