@@ -56,7 +56,7 @@ EditVariantDialog::EditVariantDialog(Database& db, Prompts& prompts, std::string
                                        {"Vstupné dáta:", rows[1]},
                                        {"Výstupné dáta:", rows[2]}},
                                       {{"Vymazať", "deleteButton"}, {"Späť", "backButton"}});
-    setMinimumWidth(560);
+    setMinimumWidth(640);
     connect(buttons[0], &QPushButton::clicked, this, &EditVariantDialog::Delete);
     connect(types_, &QComboBox::currentTextChanged, this, [this](const QString& text) {
         std::string name;

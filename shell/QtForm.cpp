@@ -92,6 +92,8 @@ QPushButton* NamedButton(QDialog& dialog, const char* text, const char* objectNa
     auto* button = new QPushButton(GuiText(text), &dialog);
     button->setObjectName(QString::fromLatin1(objectName));
     button->setAutoDefault(false);
+    // A button as short as its text, as "..." beside a path.
+    button->setFixedWidth(button->fontMetrics().horizontalAdvance(button->text()) + 24);
     return button;
 }
 

@@ -61,12 +61,12 @@ struct DemoStudent {
 };
 
 const DemoStudent kStudents[] = {
-    {"10231", "Peter", "Kováč", 0, "1A"},   {"10245", "Jana", "Horváthová", 0, "1A"},
-    {"10256", "Martin", "Baláž", 0, "1A"},  {"10267", "Zuzana", "Šimková", 0, "1A"},
-    {"10278", "Tomáš", "Varga", 0, "1A"},   {"10289", "Lucia", "Némethová", 0, "1A"},
-    {"10293", "Michal", "Oravec", 1, "1B"}, {"10304", "Katarína", "Tóthová", 1, "1B"},
-    {"10315", "Juraj", "Lukáč", 1, "1B"},   {"10326", "Veronika", "Poláková", 1, "1B"},
-    {"10337", "Ondrej", "Kučera", 1, "1B"}, {"10348", "Simona", "Ďurišová", 1, "1B"},
+    {"10231", "Peter", "Kováč", 0, "1"},   {"10245", "Jana", "Horváthová", 0, "1"},
+    {"10256", "Martin", "Baláž", 0, "1"},  {"10267", "Zuzana", "Šimková", 0, "1"},
+    {"10278", "Tomáš", "Varga", 0, "1"},   {"10289", "Lucia", "Némethová", 0, "1"},
+    {"10293", "Michal", "Oravec", 1, "2"}, {"10304", "Katarína", "Tóthová", 1, "2"},
+    {"10315", "Juraj", "Lukáč", 1, "2"},   {"10326", "Veronika", "Poláková", 1, "2"},
+    {"10337", "Ondrej", "Kučera", 1, "2"}, {"10348", "Simona", "Ďurišová", 1, "2"},
 };
 
 const char* const kVariants[] = {"a", "b", "c"};

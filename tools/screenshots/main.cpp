@@ -1,6 +1,14 @@
 // Pictures of the window program's real widgets for review: screenshots DIR CONFIG writes one PNG per view,
 // the window program working on the installation and the database that CONFIG (a zor.ini) names.
 
+#include "dialogs/AddStudentDialog.h"
+#include "dialogs/AddTaskTypeDialog.h"
+#include "dialogs/AddTeacherDialog.h"
+#include "dialogs/AddVariantDialog.h"
+#include "dialogs/EditStudentDialog.h"
+#include "dialogs/EditTaskTypeDialog.h"
+#include "dialogs/EditTeacherDialog.h"
+#include "dialogs/EditVariantDialog.h"
 #include "dialogs/MailSettingsDialog.h"
 #include "dialogs/PathSettingsDialog.h"
 #include "shell/AboutDialog.h"
@@ -53,6 +61,15 @@ int main(int argc, char** argv) {
     tarvel::NewDatabaseDialog newDatabase(application.db, application.configPath, prompts);
     tarvel::MailSettingsDialog mail(application.configPath, prompts);
     tarvel::PathSettingsDialog paths(application.configPath);
+    tarvel::Database& db = application.db;
+    tarvel::AddStudentDialog addStudent(db, prompts);
+    tarvel::EditStudentDialog editStudent(db, prompts, [](const std::string&) {});
+    tarvel::AddTeacherDialog addTeacher(db, prompts);
+    tarvel::EditTeacherDialog editTeacher(db, prompts);
+    tarvel::AddTaskTypeDialog addTaskType(db, prompts);
+    tarvel::EditTaskTypeDialog editTaskType(db, prompts);
+    tarvel::AddVariantDialog addVariant(db, prompts);
+    tarvel::EditVariantDialog editVariant(db, prompts, application.configPath);
     const struct {
         QWidget* dialog;
         const char* name;
@@ -60,7 +77,15 @@ int main(int argc, char** argv) {
                    {&about, "about.png"},
                    {&newDatabase, "new-database.png"},
                    {&mail, "mail-settings.png"},
-                   {&paths, "path-settings.png"}};
+                   {&paths, "path-settings.png"},
+                   {&addStudent, "add-student.png"},
+                   {&editStudent, "edit-student.png"},
+                   {&addTeacher, "add-teacher.png"},
+                   {&editTeacher, "edit-teacher.png"},
+                   {&addTaskType, "add-task-type.png"},
+                   {&editTaskType, "edit-task-type.png"},
+                   {&addVariant, "add-variant.png"},
+                   {&editVariant, "edit-variant.png"}};
     for (const auto& view : dialogs) {
         view.dialog->show();
         QApplication::processEvents();
