@@ -16,6 +16,8 @@
 
 #include "mail/SubmissionMail.h"
 
+#include "BenchServers.h"
+
 #include <unistd.h>
 
 #include <algorithm>
@@ -302,41 +304,6 @@ double Ms(Clock::duration d) {
     return std::chrono::duration<double, std::milli>(d).count();
 }
 
-struct Servers {
-    std::string dir;
-    std::string smtp;
-    std::string pop3;
-    std::string password;
-    bool running = false;
-    ~Servers() {
-        if (running) {
-            Run("bash " + std::string(TARVEL_SOURCE_DIR) + "/tests/e2e/mailservers.sh stop " + dir +
-                " >/dev/null");
-        }
-    }
-};
-
-bool StartServers(Servers& servers) {
-    servers.dir = "/tmp/tarvel-bench-daemon-" + std::to_string(::getpid());
-    if (!Run("bash " + std::string(TARVEL_SOURCE_DIR) + "/tests/e2e/mailservers.sh start " + servers.dir)) {
-        return false;
-    }
-    servers.running = true;
-    std::ifstream env(servers.dir + "/servers.env");
-    for (std::string line; std::getline(env, line);) {
-        const std::string key = line.substr(0, line.find('='));
-        const std::string value = line.substr(line.find('=') + 1);
-        if (key == "smtp_port") {
-            servers.smtp = "127.0.0.1:" + value;
-        } else if (key == "pop3_port") {
-            servers.pop3 = "127.0.0.1:" + value;
-        } else if (key == "password") {
-            servers.password = value;
-        }
-    }
-    return true;
-}
-
 // Stage totals over all submissions.
 struct Stages {
     Clock::duration cycle{}, fetch{}, keep{}, unpack{}, render{}, store{}, build{}, analysis{}, mail{},
@@ -350,8 +317,8 @@ int main() {
         std::printf("bench_daemon: needs root (for the private Postfix and Dovecot), cc and zip\n");
         return 77;
     }
-    Servers servers;
-    if (!StartServers(servers)) {
+    bench::BenchServers servers;
+    if (!servers.Start("daemon")) {
         std::printf("bench_daemon: the private mail servers did not start (scripts/setup installs them)\n");
         return 77;
     }

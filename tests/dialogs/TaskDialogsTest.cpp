@@ -8,6 +8,7 @@
 
 #include "shell/Config.h"
 #include "shell/GuiText.h"
+#include "shell/QtWait.h"
 #include "store/StoreFixture.h"
 #include "store/Tasks.h"
 #include "support/GuiTest.h"
@@ -17,6 +18,9 @@
 #include <QDateEdit>
 #include <QLineEdit>
 #include <QPushButton>
+
+#include <chrono>
+#include <thread>
 
 namespace tarvel::testing {
 namespace {
@@ -135,6 +139,30 @@ TEST_F(TaskDialogsTest, EditVariantOpensTheShownFileInTheEditorAndDeletesTheSele
     std::vector<std::string> left;
     ASSERT_TRUE(Variants({&db, "1"}, left));
     EXPECT_EQ(left, std::vector<std::string>{"a"});
+}
+
+TEST_F(TaskDialogsTest, TheEditorIsWaitedForWithoutATimeLimitWhileTheDialogRepaints) {
+    TaskTypeRecord task;
+    ASSERT_TRUE(AddTaskType(db, "1", 10, 2027, 1, 1, task));
+    AddVariant({&db, "1"}, "a");
+    ASSERT_TRUE(WriteConfig(dir / "zor.ini", "dbase", "editor", "mousepad"));
+    EditVariantDialog dialog(db, prompts, dir / "zor.ini", nullptr,
+                             LaunchWhileRepainting([](const ChildRequest& request) {
+                                 EXPECT_EQ(request.timeLimit, kNoTimeLimit);
+                                 std::this_thread::sleep_for(std::chrono::milliseconds(300));
+                                 ChildResult result;
+                                 result.outcome = ChildOutcome::Exited;
+                                 result.exitCode = 0;
+                                 return result;
+                             }));
+    dialog.show();
+    int repaints = 0;
+    QTimer paint;
+    QObject::connect(&paint, &QTimer::timeout, [&] { ++repaints; });
+    paint.start(20);
+    Press(&dialog, "textOpen");
+    EXPECT_GE(repaints, 5);
+    EXPECT_TRUE(dialog.isVisible());
 }
 
 } // namespace
