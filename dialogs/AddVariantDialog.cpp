@@ -19,10 +19,7 @@ AddVariantDialog::AddVariantDialog(Database& db, Prompts& prompts, QWidget* pare
     types_->setObjectName(QStringLiteral("typeCombo"));
     std::vector<std::string> names;
     ReadSortedTaskTypes(db_, names);
-    for (const std::string& name : names) {
-        types_->addItem(FromCp1250(name));
-    }
-    types_->setCurrentIndex(names.empty() ? -1 : 0);
+    ShowNames(*types_, names, names.empty() ? std::string() : names.front());
     const char* const editNames[] = {"textEdit", "inputEdit", "outputEdit"};
     const char* const browseNames[] = {"textBrowse", "inputBrowse", "outputBrowse"};
     std::array<QWidget*, 3> rows{};

@@ -61,10 +61,8 @@ void EditStudentDialog::Track(StudentControl control, QWidget& widget) {
 
 bool EditStudentDialog::Read(StudentFields& fields, bool tell) {
     fields.teacher = teacher_->currentIndex();
-    if (!tell) {
-        return ToCp1250(email_->text(), fields.email) && ToCp1250(group_->text(), fields.group);
-    }
-    return ReadCp1250(prompts_, {{email_, &fields.email}, {group_, &fields.group}});
+    const Cp1250Fields texts = {{email_, &fields.email}, {group_, &fields.group}};
+    return tell ? ReadCp1250(prompts_, texts) : ConvertCp1250(texts);
 }
 
 void EditStudentDialog::Render() {

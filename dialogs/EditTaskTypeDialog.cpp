@@ -36,10 +36,7 @@ EditTaskTypeDialog::EditTaskTypeDialog(Database& db, Prompts& prompts, QWidget* 
     track(*deadline_, TrackedField::Deadline);
 
     model_.Open();
-    const QSignalBlocker quiet(names_);
-    for (const std::string& name : model_.Names()) {
-        names_->addItem(FromCp1250(name));
-    }
+    ShowNames(*names_, model_.Names(), model_.CurrentName());
     Render();
 }
 

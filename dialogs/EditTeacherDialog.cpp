@@ -58,16 +58,12 @@ void EditTeacherDialog::Track(TeacherControl control, QWidget& widget) {
 }
 
 bool EditTeacherDialog::Read(TeacherFields& fields, bool tell) {
-    if (!tell) {
-        return ToCp1250(email_->text(), fields.email) && ToCp1250(oldPassword_->text(), fields.oldPassword) &&
-               ToCp1250(newPassword_->text(), fields.newPassword) &&
-               ToCp1250(confirmation_->text(), fields.confirmation) && ToCp1250(room_->text(), fields.room);
-    }
-    return ReadCp1250(prompts_, {{email_, &fields.email},
-                                 {oldPassword_, &fields.oldPassword},
-                                 {newPassword_, &fields.newPassword},
-                                 {confirmation_, &fields.confirmation},
-                                 {room_, &fields.room}});
+    const Cp1250Fields texts = {{email_, &fields.email},
+                                {oldPassword_, &fields.oldPassword},
+                                {newPassword_, &fields.newPassword},
+                                {confirmation_, &fields.confirmation},
+                                {room_, &fields.room}};
+    return tell ? ReadCp1250(prompts_, texts) : ConvertCp1250(texts);
 }
 
 void EditTeacherDialog::Render() {

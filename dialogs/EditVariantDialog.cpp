@@ -7,22 +7,8 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QSignalBlocker>
 
 namespace tarvel {
-namespace {
-
-void ShowNames(QComboBox& list, const std::vector<std::string>& names, const std::string& selected) {
-    const QSignalBlocker quiet(list);
-    list.clear();
-    for (const std::string& name : names) {
-        list.addItem(FromCp1250(name));
-    }
-    list.setCurrentText(FromCp1250(selected));
-}
-
-} // namespace
-
 EditVariantDialog::EditVariantDialog(Database& db, Prompts& prompts, std::string configPath, QWidget* parent,
                                      ProcessLauncher launcher)
     : QDialog(parent), model_(db, prompts, std::move(configPath),

@@ -109,12 +109,18 @@ QWidget* FieldRow(QDialog& dialog, std::initializer_list<QWidget*> widgets) {
     return row;
 }
 
-bool ReadCp1250(Prompts& prompts, std::initializer_list<std::pair<const QLineEdit*, std::string*>> fields) {
+bool ReadCp1250(Prompts& prompts, Cp1250Fields fields) {
+    if (ConvertCp1250(fields)) {
+        return true;
+    }
+    prompts.Tell({Cp1250Text("Údaje obsahujú znak, ktorý sa nedá uložiť (mimo kódovania Windows-1250) !!!"),
+                  Cp1250Text("Chyba údajov"), PromptButtons::Ok, PromptIcon::Error});
+    return false;
+}
+
+bool ConvertCp1250(Cp1250Fields fields) {
     for (const auto& [edit, value] : fields) {
         if (!ToCp1250(edit->text(), *value)) {
-            prompts.Tell(
-                {Cp1250Text("Údaje obsahujú znak, ktorý sa nedá uložiť (mimo kódovania Windows-1250) !!!"),
-                 Cp1250Text("Chyba údajov"), PromptButtons::Ok, PromptIcon::Error});
             return false;
         }
     }
@@ -139,6 +145,15 @@ void ShowEntries(QListWidget& list, const std::vector<ListEntry>& entries) {
     for (const ListEntry& entry : entries) {
         list.addItem(FromCp1250(entry.text));
     }
+}
+
+void ShowNames(QComboBox& list, const std::vector<std::string>& names, const std::string& selected) {
+    const QSignalBlocker quiet(list);
+    list.clear();
+    for (const std::string& name : names) {
+        list.addItem(FromCp1250(name));
+    }
+    list.setCurrentText(FromCp1250(selected));
 }
 
 } // namespace tarvel

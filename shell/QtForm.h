@@ -49,7 +49,10 @@ QWidget* FieldRow(QDialog& dialog, std::initializer_list<QWidget*> widgets);
 
 // Each edit's text as Windows-1250 into its string. When one has a character without a Windows-1250 form,
 // tells the teacher so (owned by the dialog in front) and returns false; the strings are then unreliable.
-bool ReadCp1250(Prompts& prompts, std::initializer_list<std::pair<const QLineEdit*, std::string*>> fields);
+using Cp1250Fields = std::initializer_list<std::pair<const QLineEdit*, std::string*>>;
+bool ReadCp1250(Prompts& prompts, Cp1250Fields fields);
+// The same without telling, for reads that run while the focus moves (a box there would move it again).
+bool ConvertCp1250(Cp1250Fields fields);
 
 // Calls `in` when the widget takes the input focus and `out` when it loses it, for the dialogs' change
 // tracking.
@@ -58,5 +61,7 @@ void WatchFocus(QWidget& widget, std::function<void()> in, std::function<void()>
 // The entries' texts, in their order, replacing what the list held; the selection is the caller's.
 void ShowEntries(QComboBox& list, const std::vector<ListEntry>& entries);
 void ShowEntries(QListWidget& list, const std::vector<ListEntry>& entries);
+// Names (Windows-1250) as the list's entries, the one equal to `selected` current.
+void ShowNames(QComboBox& list, const std::vector<std::string>& names, const std::string& selected);
 
 } // namespace tarvel

@@ -2,10 +2,9 @@
 // per student while the mails go out, and every student receives his one mail.
 
 #include "e2e/DaemonInstallation.h"
+#include "e2e/LoggedInWindow.h"
 #include "shell/GuiText.h"
-#include "shell/MainWindow.h"
 #include "support/GuiTest.h"
-#include "support/ScriptedPrompts.h"
 
 #include <QProgressDialog>
 
@@ -23,12 +22,9 @@ TEST_F(WindowAssignmentTest, TheProgressAdvancesOncePerStudentAndEveryStudentGet
     }
     AddSumTask("1", 2030, 1, 1);
 
-    Application application(ConfigPath());
-    application.db.LoadPath();
-    application.session.Apply(SessionEvent::Login, false);
-    ScriptedPrompts prompts;
-    MainWindow window(application, prompts);
-    window.show();
+    LoggedInWindow open(ConfigPath());
+    ScriptedPrompts& prompts = open.prompts;
+    MainWindow& window = open.window;
 
     // The progress dialog as each of its repaints finds it.
     QStringList seen;

@@ -2,10 +2,9 @@
 // and answered while the status pane says whose mail is in progress and then what became of it.
 
 #include "e2e/DaemonInstallation.h"
+#include "e2e/LoggedInWindow.h"
 #include "shell/GuiText.h"
-#include "shell/MainWindow.h"
 #include "support/GuiTest.h"
-#include "support/ScriptedPrompts.h"
 
 #include <QStatusBar>
 
@@ -26,12 +25,9 @@ TEST_F(WindowReceivingTest, AMailIsProcessedWhileTheStatusPaneReportsIt) {
     SendAsStudent("student1", "mime",
                   SubmissionFolder("jan", jan, "1", {{"main.c", std::string(kSumProgram)}}));
 
-    Application application(ConfigPath());
-    application.db.LoadPath();
-    application.session.Apply(SessionEvent::Login, false);
-    ScriptedPrompts prompts;
-    MainWindow window(application, prompts);
-    window.show();
+    LoggedInWindow open(ConfigPath());
+    Application& application = open.application;
+    MainWindow& window = open.window;
 
     QStringList panes;
     QObject::connect(window.statusBar(), &QStatusBar::messageChanged,
