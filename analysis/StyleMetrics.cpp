@@ -3,6 +3,8 @@
 #include "analysis/Similarity.h"
 #include "store/RecordSection.h"
 
+#include <algorithm>
+#include <limits>
 #include <vector>
 
 namespace tarvel {
@@ -127,6 +129,17 @@ void ComputeStyleFigures(const SourceAnalysis& analysis, ResultRecord& figures) 
     figures.vlViacPrikazovNaRiadok = style.multiStatementLines;
     figures.vlDlzka = analysis.Length();
     figures.vlPocetRiadkov = 1 + analysis.ByteCount()['\r'];
+}
+
+std::optional<int> StyleFulfilment(const ResultRecord& figures) {
+    if (figures.vlPocetRiadkov == 0) {
+        return std::nullopt;
+    }
+    // Stored figures are any integers; in 64 bits neither the product nor the quotient can overflow.
+    const long long problems =
+        static_cast<long long>(figures.vlPocetPoruseniZarovnania) + figures.vlViacPrikazovNaRiadok;
+    const long long units = std::min(1050 - problems * 1000 / figures.vlPocetRiadkov, 1000LL);
+    return static_cast<int>(std::max(units / 10, static_cast<long long>(std::numeric_limits<int>::min())));
 }
 
 int MeasureStyle(const SourceAnalysis& analysis) {

@@ -6,6 +6,7 @@
 #include "store/Database.h"
 #include "store/Results.h"
 
+#include <optional>
 #include <string_view>
 
 namespace tarvel {
@@ -20,6 +21,12 @@ int IndentationViolations(std::string_view text);
 // Runs the indentation pass and sets the eleven style figures (the vl… fields) of `figures`; an analysis
 // without text gives 1 line and zeros.
 void ComputeStyleFigures(const SourceAnalysis& analysis, ResultRecord& figures);
+
+// How far the stored figures fulfil the style rules, in percent: 1050 - (V + M) * 1000 / L for the
+// indentation violations V, multi-statement lines M and lines L, at most 1000, divided by 10, both divisions
+// truncating toward zero; a few problems per hundred lines still give 100, many give less than 0. None
+// without a line count.
+std::optional<int> StyleFulfilment(const ResultRecord& figures);
 
 // Writes the figures into the analysis's result section in one rewrite; always 1. Write failures are ignored
 // (the figures are then lost for this submission); an analysis without a record writes nothing.

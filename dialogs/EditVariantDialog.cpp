@@ -2,6 +2,7 @@
 
 #include "shell/GuiText.h"
 #include "shell/QtForm.h"
+#include "shell/QtProgress.h"
 #include "shell/QtWait.h"
 
 #include <QComboBox>
@@ -35,15 +36,18 @@ EditVariantDialog::EditVariantDialog(Database& db, Prompts& prompts, std::string
         connect(open, &QPushButton::clicked, this, [this, kind] { model_.Edit(kind); });
         rows[i] = FieldRow(*this, {files_[i], browse, open});
     }
-    const auto buttons = LayOutDialog(*this,
-                                      {{"Typ zadania:", types_},
-                                       {"Variant zadania:", variants_},
-                                       {"Znenie zadania:", rows[0]},
-                                       {"Vstupné dáta:", rows[1]},
-                                       {"Výstupné dáta:", rows[2]}},
-                                      {{"Vymazať", "deleteButton"}, {"Späť", "backButton"}});
+    const auto buttons = LayOutDialog(
+        *this,
+        {{"Typ zadania:", types_},
+         {"Variant zadania:", variants_},
+         {"Znenie zadania:", rows[0]},
+         {"Vstupné dáta:", rows[1]},
+         {"Výstupné dáta:", rows[2]}},
+        {{"Vymazať", "deleteButton"}, {"Znovu otestovať", "retestButton"}, {"Späť", "backButton"}});
     setMinimumWidth(640);
     connect(buttons[0], &QPushButton::clicked, this, &EditVariantDialog::Delete);
+    retest_ = buttons[1];
+    connect(retest_, &QPushButton::clicked, this, &EditVariantDialog::Retest);
     connect(types_, &QComboBox::currentTextChanged, this, [this](const QString& text) {
         std::string name;
         if (ToCp1250(text, name)) {
@@ -68,6 +72,12 @@ void EditVariantDialog::Render() {
     for (std::size_t i = 0; i < files_.size(); ++i) {
         files_[i]->setText(FromPath(model_.Field(kVariantFileKinds[i])));
     }
+    retest_->setEnabled(!model_.SelectedVariant().empty());
+}
+
+void EditVariantDialog::Retest() {
+    model_.Retest(ShowStudentProgress(
+        *this, {"retestProgress", "Znovu otestovať", "Otestované: %1 z %2 odovzdaní\n%3 %4"}));
 }
 
 void EditVariantDialog::Delete() {

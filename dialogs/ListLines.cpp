@@ -30,6 +30,14 @@ std::string StudentLine(const StudentRecord& student) {
     return RightAligned(student.unid, 5) + " - " + student.surname + " " + student.name;
 }
 
+std::string GradingLine(const StudentRecord& student) {
+    return RightAligned(student.group, 2) + " - " + StudentLine(student);
+}
+
+std::string ClassmateLine(const StudentRecord& student) {
+    return RightAligned(student.group, 2) + " - " + student.surname + " " + student.name;
+}
+
 void SortEntries(std::vector<ListEntry>& entries) {
     std::stable_sort(entries.begin(), entries.end(),
                      [](const ListEntry& a, const ListEntry& b) { return a.text < b.text; });

@@ -24,6 +24,10 @@ std::string TeacherLine(const TeacherRecord& teacher);
 std::string TeacherOfLine(std::string_view line);
 // "%5s - %s %s" of the UNI ID, surname and first name: "10231 - Kováč Peter".
 std::string StudentLine(const StudentRecord& student);
+// The evaluation's lines: "%2s - %5s - %s %s" of the group, UNI ID, surname and first name, and a similar
+// classmate's "%2s - %s %s" of the group, surname and first name.
+std::string GradingLine(const StudentRecord& student);
+std::string ClassmateLine(const StudentRecord& student);
 
 // Sorts ascending by text in byte order; entries with equal texts keep their order.
 void SortEntries(std::vector<ListEntry>& entries);

@@ -22,6 +22,8 @@ struct ListCheck {
 
 constexpr const char* kTeachersUnreadable = "Nie je možné načítať databázu učiteľov !!!";
 constexpr const char* kTeachersEmpty = "Databáza učiteľov je prázdna, bezvýznamná operácia !!!";
+constexpr const char* kStudentsUnreadable = "Nie je možné načítať databázu študentov !!!";
+constexpr const char* kStudentsEmpty = "Databáza študentov je prázdna, bezvýznamná operácia !!!";
 constexpr const char* kTaskTypesEmpty = "Databáza zadaní je prázdna, bezvýznamná operácia !!!";
 
 std::vector<ListCheck> ChecksOf(CommandId command) {
@@ -30,9 +32,10 @@ std::vector<ListCheck> ChecksOf(CommandId command) {
         return {{Listing::Teachers, kTeachersUnreadable,
                  "Databáza učiteľov je ešte prázdna.\n Pridajte učiteľa."}};
     case CommandId::EditStudent:
-        return {{Listing::Students, "Nie je možné načítať databázu študentov !!!",
-                 "Databáza študentov je prázdna, bezvýznamná operácia !!!"},
+        return {{Listing::Students, kStudentsUnreadable, kStudentsEmpty},
                 {Listing::Teachers, kTeachersUnreadable, kTeachersEmpty}};
+    case CommandId::Evaluation:
+        return {{Listing::Students, kStudentsUnreadable, kStudentsEmpty}};
     case CommandId::EditTeacher:
         return {{Listing::Teachers, kTeachersUnreadable, kTeachersEmpty}};
     case CommandId::EditTaskType:

@@ -197,6 +197,19 @@ bool VariantEditing::Delete() {
     return true;
 }
 
+void VariantEditing::Retest(const RetestProgress& progress) {
+    if (selectedVariant_.empty()) {
+        return;
+    }
+    RetestSummary summary;
+    if (!RetestVariant(db_, configPath_, selectedType_, selectedVariant_, progress, summary, launcher_)) {
+        Tell(prompts_, "Nie je možné načítať zoznam prijatých odovzdaní variantu !!!", kDatabaseTitle,
+             PromptIcon::Error);
+        return;
+    }
+    prompts_.Tell({RetestReport(summary), Cp1250Text("Testy"), PromptButtons::Ok, PromptIcon::Information});
+}
+
 void VariantEditing::FillVariants() {
     variants_.clear();
     selectedVariant_.clear();

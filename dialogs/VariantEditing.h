@@ -1,9 +1,10 @@
 #pragma once
 // The variant dialogs "Pridanie variantu zadania" and "Editovanie variantu zadania": the add button as a
 // function of the fields, the "..." file pickers of both, and the edit dialog's model, which shows a
-// variant's three files, replaces them, opens them in the configured editor and deletes the variant. Texts
-// are Windows-1250; paths are file-system bytes.
+// variant's three files, replaces them, opens them in the configured editor, deletes the variant and tests
+// its accepted submissions again. Texts are Windows-1250; paths are file-system bytes.
 
+#include "evaluation/VariantRetest.h"
 #include "platform/ChildProcess.h"
 #include "shell/Prompts.h"
 #include "store/Database.h"
@@ -50,7 +51,8 @@ bool AddVariantFromFields(Database& db, Prompts& prompts, const std::string& tas
 // sorted in byte order.
 class VariantEditing {
 public:
-    // The editor is read from the configuration at configPath at each use; the launcher starts it and waits.
+    // The editor is read from the configuration at configPath at each use; the launcher starts it and waits,
+    // and runs the compiler and the students' programs of a re-test.
     VariantEditing(Database& db, Prompts& prompts, std::string configPath,
                    ProcessLauncher launcher = RunChild);
 
@@ -78,6 +80,10 @@ public:
     void Edit(VariantFileKind kind);
     // "Vymazať": asks, then deletes the selected variant with its files. True when the dialog is to close.
     bool Delete();
+    // "Znovu otestovať": builds and tests every accepted submission of the selected variant again
+    // (RetestVariant, each step told to `progress`), then tells how many passed before and after, or that
+    // the accepted list cannot be read. Nothing without a selected variant.
+    void Retest(const RetestProgress& progress);
 
 private:
     static std::size_t Index(VariantFileKind kind) { return static_cast<std::size_t>(kind); }

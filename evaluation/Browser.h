@@ -12,9 +12,11 @@ namespace tarvel {
 // "file://" followed by the path, unchanged.
 std::string FileTarget(const std::string& path);
 
-// Starts the browser of the configuration at configPath with the target: the command line is the browser
-// value, one blank and the target, nothing quoted, split at blanks. A start that fails is told ("Neviem
-// otvoriť browser, zlá casta !!!"). True when the browser started.
+// Starts the browser of the configuration at configPath with the target. The browser value is split at
+// blanks, as the system starts its tools, and the target follows as one more argument, whole and unquoted,
+// so a path with blanks reaches the browser as one address. A browser value of only blanks starts nothing.
+// A start that fails is told ("Neviem otvoriť browser, zlá casta !!!", "Chyba cesty browsera"). True when the
+// browser started.
 bool StartBrowser(const std::string& configPath, const std::string& target, Prompts& prompts,
                   const DetachedLauncher& launcher);
 

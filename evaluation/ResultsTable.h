@@ -36,7 +36,7 @@ struct TaskCell {
 struct ResultsRow {
     StudentRecord student;
     std::vector<TaskCell> cells; // one per column
-    int sum = 0;                 // the points of the evaluated task types
+    int sum = 0;                 // pts of the assigned task types whose pts is not -1
 };
 
 struct ResultsTable {
@@ -44,6 +44,9 @@ struct ResultsTable {
     std::vector<ResultsRow> rows;
 };
 
+// Per listed UNI ID LoadStudentByUniId, then per listed task type HasResult and LoadResult; the columns'
+// points from LoadTaskType (0 when it cannot be read). A student who cannot be loaded (deleted since the list
+// was filled) keeps the row with only the listed UNI ID and nothing assigned.
 ResultsTable ReadResultsTable(Database& db, const ReportListing& listing);
 
 } // namespace tarvel

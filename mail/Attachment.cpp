@@ -403,6 +403,10 @@ bool DecodeUuencodedLines(std::string_view lines, std::string& out) {
     return false;
 }
 
+std::vector<std::pair<std::string, std::string>> HeaderFields(std::string_view text) {
+    return ParseEntity(text).headers;
+}
+
 bool FindZipAttachment(std::string_view message, std::string& archive, std::string& reason) {
     const std::string text = FromWindowsText(message);
     std::string found;

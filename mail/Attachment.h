@@ -7,12 +7,19 @@
 
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace tarvel {
 
 // The decoded archive of the message (header lines, an empty line, the body; LF or CR LF line ends). False
 // when there is none or it does not decode; `reason` then says why in a few ASCII words.
 bool FindZipAttachment(std::string_view message, std::string& archive, std::string& reason);
+
+// The header fields of a message or MIME part (LF line ends) in their order: lower-case names, values
+// unfolded (a continuation line joins with one blank) and trimmed. They end at the first empty line or at the
+// first line that is no header line. Encoded words are left as they are.
+std::vector<std::pair<std::string, std::string>> HeaderFields(std::string_view text);
 
 // Base64 as MIME writes it: line ends and other bytes outside the alphabet are skipped, "=" ends the data.
 // False when the characters do not make whole bytes.

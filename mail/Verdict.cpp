@@ -5,6 +5,7 @@
 #include "mail/MailMessage.h"
 #include "platform/FileOps.h"
 #include "runner/RunResult.h"
+#include "store/Results.h"
 
 #include <algorithm>
 

@@ -14,8 +14,6 @@
 
 namespace tarvel {
 
-inline constexpr const char* kTestResultKey = "test";
-
 struct VerdictContext {
     Database& db;
     std::string configPath; // zor.ini, for the compiler directory (bccpath)

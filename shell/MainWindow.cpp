@@ -12,13 +12,16 @@
 #include "dialogs/MailSettingsDialog.h"
 #include "dialogs/OpeningChecks.h"
 #include "dialogs/PathSettingsDialog.h"
+#include "evaluation/EvaluationDialog.h"
 #include "shell/AboutDialog.h"
 #include "shell/Databases.h"
 #include "shell/GuiText.h"
 #include "shell/LoginDialog.h"
 #include "shell/NewDatabaseDialog.h"
+#include "shell/QtProgress.h"
 #include "shell/QtWait.h"
 #include "shell/ReceivingStatus.h"
+#include "shell/Settings.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -26,7 +29,6 @@
 #include <QEventLoop>
 #include <QMenuBar>
 #include <QPainter>
-#include <QProgressDialog>
 #include <QStatusBar>
 #include <QSvgRenderer>
 #include <QTimer>
@@ -252,31 +254,9 @@ void MainWindow::OpenAdministration(CommandId id) {
 
 void MainWindow::AssignAllStudents() {
     AssignmentContext context{application_.db, application_.configPath, prompts_};
-    // Made once the question was answered, gone before the closing box; the window repaints behind it
-    // while the mails go out, and takes no input.
-    std::unique_ptr<QProgressDialog> progress;
-    context.progress = [this, &progress](int done, int total, const StudentRecord* student) {
-        if (!progress) {
-            progress = std::make_unique<QProgressDialog>(this);
-            progress->setObjectName(QStringLiteral("assignmentProgress"));
-            progress->setWindowTitle(GuiText("Pridelenie zadaní"));
-            progress->setCancelButton(nullptr);
-            progress->setWindowModality(Qt::WindowModal);
-            progress->setMinimumDuration(0);
-            progress->setMinimumWidth(360);
-            progress->setRange(0, total);
-        }
-        if (student == nullptr) {
-            progress.reset();
-            return;
-        }
-        progress->setLabelText(GuiText("Pridelené: %1 z %2 študentov\n%3 %4")
-                                   .arg(done)
-                                   .arg(total)
-                                   .arg(FromCp1250(student->name), FromCp1250(student->surname)));
-        progress->setValue(done);
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    };
+    // Made once the question was answered, gone before the closing box.
+    context.progress = ShowStudentProgress(
+        *this, {"assignmentProgress", "Pridelenie zadaní", "Pridelené: %1 z %2 študentov\n%3 %4"});
     AssignAll(context);
 }
 
@@ -318,6 +298,14 @@ void MainWindow::Run(CommandId id) {
     case CommandId::EditVariant:
         if (ReadyToOpen(id, application_.db, prompts_)) {
             OpenAdministration(id);
+        }
+        break;
+    case CommandId::Evaluation:
+        if (ReadyToEvaluate(application_.db, prompts_, application_.session.FirstRun())) {
+            EvaluationDialog dialog(application_.db, prompts_, application_.configPath,
+                                    application_.session.Teacher(),
+                                    DaemonInstallationPath(application_.configPath), this);
+            dialog.exec();
         }
         break;
     case CommandId::AssignAll:

@@ -83,6 +83,8 @@ std::optional<std::string> QtPrompts::ChooseSaveFile(const FileRequest& request)
     QFileDialog dialog(QApplication::activeModalWidget(), FromCp1250(request.title),
                        FromPath(request.initialPath), QtFileFilter(request.filter));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
+    // The system's saved files (the results report and its export) replace a chosen file without a question.
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);
     dialog.setDefaultSuffix(FromCp1250(request.defaultExtension));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return std::nullopt;

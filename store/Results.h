@@ -33,6 +33,8 @@ struct ResultRecord {
 };
 
 inline constexpr const char* kPreprocessedFileKey = "Preprocessor's output file";
+// The result code of the last build-and-test run of the submission (runner/RunResult.h).
+inline constexpr const char* kTestResultKey = "test";
 
 RecordSection ResultSection(Database& db, const std::string& studentId, const std::string& task);
 RecordSection ResultSection(Database& db, const ResultRecord& result);

@@ -6,10 +6,14 @@
 #include "dialogs/EditTaskTypeDialog.h"
 #include "dialogs/EditVariantDialog.h"
 
+#include "platform/Cp1250.h"
+#include "runner/RunResult.h"
 #include "shell/Config.h"
 #include "shell/GuiText.h"
 #include "shell/QtWait.h"
+#include "store/Results.h"
 #include "store/StoreFixture.h"
+#include "store/Students.h"
 #include "store/Tasks.h"
 #include "support/GuiTest.h"
 #include "support/ScriptedPrompts.h"
@@ -17,6 +21,7 @@
 #include <QComboBox>
 #include <QDateEdit>
 #include <QLineEdit>
+#include <QProgressDialog>
 #include <QPushButton>
 
 #include <chrono>
@@ -163,6 +168,58 @@ TEST_F(TaskDialogsTest, TheEditorIsWaitedForWithoutATimeLimitWhileTheDialogRepai
     Press(&dialog, "textOpen");
     EXPECT_GE(repaints, 5);
     EXPECT_TRUE(dialog.isVisible());
+}
+
+TEST_F(TaskDialogsTest, RetestRunsUnderAModalProgressDialogAndTellsTheCounts) {
+    TaskTypeRecord task;
+    ASSERT_TRUE(AddTaskType(db, "1", 10, 2027, 1, 1, task));
+    ASSERT_TRUE(AddTaskType(db, "2", 10, 2027, 1, 1, task));
+    AddVariant({&db, "1"}, "a");
+    ASSERT_TRUE(WriteConfig(dir / "zor.ini", "dbase", "zorpath", dir.Path()));
+    StudentRecord student;
+    ASSERT_TRUE(AddStudent(db, "10001", Cp1250Text("Ján"), Cp1250Text("Kováč"), "jan@example.org", "1", "1",
+                           student));
+    ResultRecord result;
+    ASSERT_TRUE(CreateResult(db, "1", student.id, "a", result));
+    ASSERT_TRUE(SaveResult(db, result));
+    SetFile("students/" + student.id + "/1/main.c", "int main(void) { return 0; }\n");
+    ASSERT_TRUE(AddAccepted({&db, "1"}, "a", "10001"));
+    ASSERT_TRUE(ResultSection(db, result).WriteInt(kTestResultKey, kRunPassed));
+
+    // Without a sandbox the submission is not tested: the stored pass becomes "not tested".
+    QString shown;
+    const auto noSandbox = LaunchWhileRepainting([&](const ChildRequest&) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        ChildResult failed;
+        failed.outcome = ChildOutcome::SandboxFailed;
+        return failed;
+    });
+    EditVariantDialog dialog(db, prompts, dir / "zor.ini", nullptr, noSandbox);
+    dialog.show();
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        auto* progress = dialog.findChild<QProgressDialog*>(QStringLiteral("retestProgress"));
+        if (progress != nullptr && progress->isVisible() && progress->windowModality() == Qt::WindowModal) {
+            shown = progress->labelText();
+        }
+    });
+    watch.start(10);
+    Press(&dialog, "retestButton");
+    watch.stop();
+
+    EXPECT_EQ(shown, GuiText("Otestované: 0 z 1 odovzdaní\nJán Kováč"));
+    EXPECT_EQ(dialog.findChild<QProgressDialog*>(QStringLiteral("retestProgress")), nullptr);
+    ASSERT_EQ(prompts.told.size(), 1u);
+    EXPECT_EQ(Cp1250ToUtf8(prompts.told[0].text), "Znovu otestované odovzdania: 1 z 1.\n"
+                                                  "Testy prešli predtým: 1, teraz: 0.");
+    EXPECT_EQ(prompts.told[0].title, "Testy");
+    int code = -1;
+    EXPECT_TRUE(ResultSection(db, result).ReadInt(kTestResultKey, code));
+    EXPECT_EQ(code, kRunNoSandbox);
+
+    prompts.told.clear();
+    Find<QComboBox>(&dialog, "typeCombo")->setCurrentIndex(1);
+    EXPECT_FALSE(Find<QPushButton>(&dialog, "retestButton")->isEnabled());
 }
 
 } // namespace

@@ -1,5 +1,8 @@
 // Pictures of the window program's real widgets for review: screenshots DIR CONFIG writes one PNG per view,
-// the window program working on the installation and the database that CONFIG (a zor.ini) names.
+// the window program working on the installation and the database that CONFIG (a zor.ini) names. The
+// evaluation dialog shows the first student with a very similar classmate, logged in as the first teacher;
+// the results report and the comparison of that student with the classmate are written into DIR as
+// report.html and side-by-side.html, for a browser to picture.
 
 #include "dialogs/AddStudentDialog.h"
 #include "dialogs/AddTaskTypeDialog.h"
@@ -11,19 +14,69 @@
 #include "dialogs/EditVariantDialog.h"
 #include "dialogs/MailSettingsDialog.h"
 #include "dialogs/PathSettingsDialog.h"
+#include "evaluation/EvaluationDialog.h"
+#include "evaluation/ResultsReport.h"
+#include "evaluation/SideBySide.h"
+#include "platform/Cp1250.h"
 #include "shell/AboutDialog.h"
 #include "shell/Application.h"
 #include "shell/LoginDialog.h"
 #include "shell/MainWindow.h"
 #include "shell/NewDatabaseDialog.h"
 #include "shell/QtPrompts.h"
+#include "shell/Settings.h"
+#include "store/Students.h"
+#include "store/Teachers.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QListWidget>
 #include <QPixmap>
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+
+namespace {
+
+// Answers every save request with one path and tells on standard error.
+class SavingTo final : public tarvel::Prompts {
+public:
+    explicit SavingTo(std::string path) : path_(std::move(path)) {}
+    bool Ask(const tarvel::Prompt&) override { return false; }
+    void Tell(const tarvel::Prompt& prompt) override {
+        std::fprintf(stderr, "screenshots: %s\n", tarvel::Cp1250ToUtf8(prompt.text).c_str());
+    }
+    std::optional<std::string> ChooseOpenFile(const tarvel::FileRequest&) override { return std::nullopt; }
+    std::optional<std::string> ChooseSaveFile(const tarvel::FileRequest&) override { return path_; }
+    std::optional<std::string> ChooseFolder(const tarvel::FolderRequest&) override { return std::nullopt; }
+
+private:
+    std::string path_;
+};
+
+// The first student of the list who has a very similar classmate.
+bool ShowSimilarPair(tarvel::EvaluationDialog& dialog) {
+    auto* students = dialog.findChild<QListWidget*>(QStringLiteral("studentList"));
+    for (int row = 0; row < students->count(); ++row) {
+        students->setCurrentRow(row);
+        if (!dialog.Desk().View().similar.empty()) {
+            return true;
+        }
+    }
+    return false;
+}
+
+tarvel::TeacherRecord FirstTeacher(tarvel::Database& db) {
+    std::vector<std::string> ids;
+    tarvel::TeacherRecord teacher;
+    if (db.TeacherIds(ids) && !ids.empty()) {
+        tarvel::LoadTeacher(db, ids.front(), teacher);
+    }
+    return teacher;
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
     ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
@@ -70,6 +123,18 @@ int main(int argc, char** argv) {
     tarvel::EditTaskTypeDialog editTaskType(db, prompts);
     tarvel::AddVariantDialog addVariant(db, prompts);
     tarvel::EditVariantDialog editVariant(db, prompts, application.configPath);
+    std::string comparison;
+    const tarvel::DetachedLauncher keepTarget = [&comparison](const std::vector<std::string>& arguments) {
+        comparison = arguments.back().substr(std::string("file://").size());
+        return true;
+    };
+    const std::string zorpath = tarvel::DaemonInstallationPath(application.configPath);
+    tarvel::EvaluationDialog evaluation(db, prompts, application.configPath, FirstTeacher(db), zorpath,
+                                        nullptr, keepTarget);
+    if (!ShowSimilarPair(evaluation)) {
+        std::fprintf(stderr, "screenshots: no student with a very similar classmate\n");
+        return 1;
+    }
     const struct {
         QWidget* dialog;
         const char* name;
@@ -85,7 +150,8 @@ int main(int argc, char** argv) {
                    {&addTaskType, "add-task-type.png"},
                    {&editTaskType, "edit-task-type.png"},
                    {&addVariant, "add-variant.png"},
-                   {&editVariant, "edit-variant.png"}};
+                   {&editVariant, "edit-variant.png"},
+                   {&evaluation, "evaluation.png"}};
     for (const auto& view : dialogs) {
         view.dialog->show();
         QApplication::processEvents();
@@ -93,6 +159,23 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "screenshots: cannot write %s\n", view.name);
             return 1;
         }
+    }
+    const tarvel::EvaluationDesk& desk = evaluation.Desk();
+    SavingTo saving(target.filePath(QStringLiteral("report.html")).toStdString());
+    tarvel::PublishResultsReport(db, saving, application.configPath, desk.Listing(), keepTarget);
+    std::string studentId;
+    tarvel::StudentIdOf(db, desk.Students()[static_cast<std::size_t>(desk.SelectedStudent())].key, studentId);
+    comparison.clear();
+    tarvel::CompareSubmissions(db, saving, application.configPath,
+                               desk.TaskTypes()[static_cast<std::size_t>(desk.SelectedTaskType())], studentId,
+                               desk.View().similar.front().key, keepTarget);
+    std::error_code error;
+    if (comparison.empty() ||
+        !std::filesystem::copy_file(comparison,
+                                    target.filePath(QStringLiteral("side-by-side.html")).toStdString(),
+                                    std::filesystem::copy_options::overwrite_existing, error)) {
+        std::fprintf(stderr, "screenshots: the comparison page was not written\n");
+        return 1;
     }
     return 0;
 }
