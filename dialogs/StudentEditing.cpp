@@ -9,10 +9,6 @@ namespace {
 // The student dialogs' own title for a store failure, spelled as they have always shown it.
 constexpr const char* kStoreErrorTitle = "Chyba databßzy";
 
-void TellError(Prompts& prompts, const char* text, const char* title) {
-    prompts.Tell({Cp1250Text(text), Cp1250Text(title), PromptButtons::Ok, PromptIcon::Error});
-}
-
 } // namespace
 
 bool AddStudentFromFields(Database& db, Prompts& prompts, const NewStudent& fields) {
@@ -27,7 +23,7 @@ bool AddStudentFromFields(Database& db, Prompts& prompts, const NewStudent& fiel
     // The index keeps one student per UNI ID: a second one would hide the first.
     std::string existing;
     if (StudentIdOf(db, fields.unid, existing) && !existing.empty()) {
-        TellError(prompts, "Študent s daným UNI ID už existuje !!!", "Chyba údajov");
+        Tell(prompts, "Študent s daným UNI ID už existuje !!!", "Chyba údajov");
         return false;
     }
     const std::string teacher = fields.teacher.empty() ? TeacherOfLine("") : fields.teacher;
@@ -35,7 +31,7 @@ bool AddStudentFromFields(Database& db, Prompts& prompts, const NewStudent& fiel
     if (!AddStudent(db, fields.unid, fields.name, fields.surname, fields.email, teacher, fields.group,
                     student) ||
         !SaveStudent(db, student)) {
-        TellError(prompts, "Nie je možné vytvorit nového študenta !!!", kStoreErrorTitle);
+        Tell(prompts, "Nie je možné vytvorit nového študenta !!!", kStoreErrorTitle);
     }
     return true;
 }
@@ -120,7 +116,7 @@ void StudentEditing::Write() {
     // Writing a record that did not load would store empty names over the real ones.
     StudentRecord student;
     if (!LoadStudentByUniId(db_, current_, student)) {
-        TellError(prompts_, "Nie je možné zmeniť údaje študenta !!!", kStoreErrorTitle);
+        Tell(prompts_, "Nie je možné zmeniť údaje študenta !!!", kStoreErrorTitle);
         return;
     }
     student.email = shown_.email;
@@ -133,7 +129,7 @@ void StudentEditing::Write() {
     }
     remembered_.teacher = shown_.teacher;
     if (!SaveStudent(db_, student)) {
-        TellError(prompts_, "Nie je možné zmeniť údaje študenta !!!", kStoreErrorTitle);
+        Tell(prompts_, "Nie je možné zmeniť údaje študenta !!!", kStoreErrorTitle);
     }
 }
 
@@ -143,7 +139,7 @@ bool StudentEditing::Delete() {
         return false;
     }
     if (!DeleteStudent(db_, SelectedUnid())) {
-        TellError(prompts_, "Nie je možné vymazať údaje študenta !!!", kStoreErrorTitle);
+        Tell(prompts_, "Nie je možné vymazať údaje študenta !!!", kStoreErrorTitle);
     }
     return true;
 }

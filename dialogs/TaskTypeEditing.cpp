@@ -16,10 +16,6 @@ constexpr const char* kDatabaseTitle = "Chyba databázy";
 constexpr const char* kDeleteTitle = "Vymazanie";
 constexpr const char* kChangeTitle = "Zmena";
 
-void Tell(Prompts& prompts, const char* text, const char* title, PromptIcon icon) {
-    prompts.Tell({Cp1250Text(text), Cp1250Text(title), PromptButtons::Ok, icon});
-}
-
 bool Ask(Prompts& prompts, const char* text, const char* title) {
     return prompts.Ask({Cp1250Text(text), Cp1250Text(title), PromptButtons::YesNo, PromptIcon::Question});
 }

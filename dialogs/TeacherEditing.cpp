@@ -5,14 +5,6 @@
 #include "store/Teachers.h"
 
 namespace tarvel {
-namespace {
-
-void Tell(Prompts& prompts, const char* text, const char* title, PromptIcon icon = PromptIcon::Error) {
-    prompts.Tell({Cp1250Text(text), Cp1250Text(title), PromptButtons::Ok, icon});
-}
-
-} // namespace
-
 bool AddTeacherFromFields(Database& db, Prompts& prompts, const NewTeacher& fields) {
     if (fields.name.empty() || fields.surname.empty() || fields.password.empty()) {
         Tell(prompts, "Neúplné údaje !!!", "Chyba údajov", PromptIcon::Warning);

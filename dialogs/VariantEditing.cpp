@@ -34,10 +34,6 @@ const FileKindTexts& TextsOf(VariantFileKind kind) {
     return kKindTexts[static_cast<std::size_t>(kind)];
 }
 
-void Tell(Prompts& prompts, const char* text, const char* title, PromptIcon icon) {
-    prompts.Tell({Cp1250Text(text), Cp1250Text(title), PromptButtons::Ok, icon});
-}
-
 bool IsBlank(char c) {
     return c == ' ' || c == '\t' || c == '\v' || c == '\r';
 }

@@ -14,10 +14,6 @@
 namespace tarvel {
 namespace {
 
-void Warn(Prompts& prompts, const char* text) {
-    prompts.Tell({Cp1250Text(text), Cp1250Text("Pozor"), PromptButtons::Ok, PromptIcon::Warning});
-}
-
 // A mail's bytes as text: each through the Windows-1250 table, and the control characters a broken mail
 // can hold (NUL among them) as U+FFFD, line ends and tabs aside.
 QString Shown(std::string_view bytes) {
@@ -48,7 +44,7 @@ DroppedMailsDialog::DroppedMailsDialog(const std::string& zorpath, Prompts& prom
     resize(820, 420);
 
     if (!ListDroppedMails(zorpath_, mails_)) {
-        Warn(prompts_, "Nie je možné načítať nespracované maily !!!");
+        Tell(prompts_, "Nie je možné načítať nespracované maily !!!", "Pozor", PromptIcon::Warning);
     }
     for (const DroppedMail& mail : mails_) {
         new QTreeWidgetItem(list_,
@@ -74,7 +70,7 @@ void DroppedMailsDialog::OpenSelected() {
     std::string text;
     bool complete = true;
     if (!ReadDroppedMail(zorpath_, mails_[row].name, text, complete)) {
-        Warn(prompts_, "Nie je možné otvoriť mail !!!");
+        Tell(prompts_, "Nie je možné otvoriť mail !!!", "Pozor", PromptIcon::Warning);
         return;
     }
     auto* window = new QDialog(this);

@@ -18,10 +18,6 @@
 namespace tarvel {
 namespace {
 
-void Tell(Prompts& prompts, const char* text, const char* title, PromptIcon icon) {
-    prompts.Tell({Cp1250Text(text), Cp1250Text(title), PromptButtons::Ok, icon});
-}
-
 constexpr const char* kNotAssigned = "Študent nemá pridelený daný typ zadania !!!";
 constexpr const char* kNotSubmitted = "Študent ešte neodovzdal daný typ zadania !!!";
 

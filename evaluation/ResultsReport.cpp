@@ -1,6 +1,7 @@
 #include "evaluation/ResultsReport.h"
 
 #include "evaluation/Browser.h"
+#include "evaluation/HtmlText.h"
 #include "platform/Cp1250.h"
 #include "platform/FileDescriptor.h"
 #include "platform/FileOps.h"
@@ -16,32 +17,6 @@ constexpr const char* kHeaderCell = "<TD><B><FONT FACE=\"Arial\" SIZE=2><P ALIGN
 constexpr const char* kCell = "<TD><P ALIGN=\"CENTER\">";
 constexpr const char* kNone = "__";
 constexpr const char* kEmptyCell = "&nbsp;";
-
-void Tell(Prompts& prompts, const char* text, const char* title, PromptIcon icon) {
-    prompts.Tell({Cp1250Text(text), Cp1250Text(title), PromptButtons::Ok, icon});
-}
-
-// Text from the store goes into the page as text, never as markup.
-std::string Escaped(const std::string& text) {
-    std::string out;
-    out.reserve(text.size());
-    for (const char c : text) {
-        switch (c) {
-        case '<':
-            out += "&lt;";
-            break;
-        case '>':
-            out += "&gt;";
-            break;
-        case '&':
-            out += "&amp;";
-            break;
-        default:
-            out += c;
-        }
-    }
-    return out;
-}
 
 std::string Heading() {
     return Cp1250Text(
@@ -78,7 +53,7 @@ void AddJoinedCells(const ResultsRow& row, std::vector<std::string>& pieces) {
             attempts += " : ";
         }
         const TaskCell& cell = row.cells[i];
-        variants += cell.assigned ? Escaped(cell.mod) : kNone;
+        variants += cell.assigned ? HtmlText(cell.mod) : kNone;
         late += cell.assigned && cell.ver != 0 ? std::to_string(cell.late) : kNone;
         attempts += cell.assigned ? std::to_string(cell.ver) : kNone;
     }
@@ -89,8 +64,8 @@ void AddJoinedCells(const ResultsRow& row, std::vector<std::string>& pieces) {
 
 void AddRow(const ResultsRow& row, std::vector<std::string>& pieces) {
     const StudentRecord& student = row.student;
-    pieces.push_back(std::string("<TR>") + kCell + Escaped(student.group) + kCell + Escaped(student.unid) +
-                     "<TD>" + Escaped(student.surname) + "<TD>" + Escaped(student.name));
+    pieces.push_back(std::string("<TR>") + kCell + HtmlText(student.group) + kCell + HtmlText(student.unid) +
+                     "<TD>" + HtmlText(student.surname) + "<TD>" + HtmlText(student.name));
     AddJoinedCells(row, pieces);
     for (const TaskCell& cell : row.cells) {
         pieces.push_back(kCell + (cell.assigned && cell.pts != -1 ? std::to_string(cell.pts) : kEmptyCell));
@@ -137,14 +112,14 @@ std::optional<std::string> ChooseReportFile(Prompts& prompts, const ReportListin
 std::vector<std::string> ResultsReportPieces(const ResultsTable& table, const ReportListing& listing,
                                              const std::tm& now) {
     std::vector<std::string> pieces{Heading(), Timestamp(now), Cp1250Text("</P><P>Učiteľ: ")};
-    pieces.push_back(Escaped(listing.teacher.surname) + " " + Escaped(listing.teacher.name) +
+    pieces.push_back(HtmlText(listing.teacher.surname) + " " + HtmlText(listing.teacher.name) +
                      Cp1250Text(" .................. Študenti: "));
     pieces.push_back(Cp1250Text(listing.allStudents ? "všetci" : "vlastný"));
     pieces.push_back(FixedColumns());
     int points = 0;
     for (const TaskColumn& column : table.columns) {
         pieces.push_back("<TD><B><FONT FACE=\"Arial\" SIZE=2> \t\t\t\t\t<P ALIGN=\"CENTER\">Z" +
-                         Escaped(column.name) + " (" + std::to_string(column.points) + ")");
+                         HtmlText(column.name) + " (" + std::to_string(column.points) + ")");
         points += column.points;
     }
     pieces.push_back(kHeaderCell + ("Suma (" + std::to_string(points) + ")"));

@@ -3,6 +3,7 @@
 #include "analysis/KeywordTable.h"
 #include "analysis/Similarity.h"
 #include "evaluation/Browser.h"
+#include "evaluation/HtmlText.h"
 #include "platform/Cp1250.h"
 #include "platform/FileOps.h"
 #include "shell/Settings.h"
@@ -433,25 +434,6 @@ std::vector<SharedPassage> SharedPassages(std::string_view studentText, std::str
 
 namespace {
 
-void AppendEscaped(std::string& out, std::string_view text) {
-    for (const char c : text) {
-        switch (c) {
-        case '<':
-            out += "&lt;";
-            break;
-        case '>':
-            out += "&gt;";
-            break;
-        case '&':
-            out += "&amp;";
-            break;
-        default:
-            out += c;
-            break;
-        }
-    }
-}
-
 const char* SpanClass(const SourceLexeme& lexeme) {
     if (lexeme.directive) {
         return "dir";
@@ -509,19 +491,19 @@ void AppendLines(std::string& out, const PageSide& side, LineRange range) {
              ++lexeme) {
             to = std::min(lexeme->end, end);
         }
-        AppendEscaped(out, side.text.substr(at, from - at));
+        AppendHtmlText(out, side.text.substr(at, from - at));
         if (kind != nullptr) {
             out += "<span class=\"";
             out += kind;
             out += "\">";
         }
-        AppendEscaped(out, side.text.substr(from, to - from));
+        AppendHtmlText(out, side.text.substr(from, to - from));
         if (kind != nullptr) {
             out += "</span>";
         }
         at = to;
     }
-    AppendEscaped(out, side.text.substr(at, end - at));
+    AppendHtmlText(out, side.text.substr(at, end - at));
 }
 
 // A "pre" drops one line feed right after its start tag, so each begins with one.
@@ -554,7 +536,7 @@ std::string LineSpan(LineRange range) {
 
 std::string StudentLine(const ComparedStudent& student) {
     std::string line;
-    AppendEscaped(line, student.name + " " + student.surname + " (" + student.unid + ")");
+    AppendHtmlText(line, student.name + " " + student.surname + " (" + student.unid + ")");
     return line;
 }
 
@@ -603,9 +585,9 @@ std::string ComparisonPage(const ComparisonHeading& heading, std::string_view st
     }
 
     std::string task;
-    AppendEscaped(task, "Z" + heading.task + ", variant " + heading.student.variant);
+    AppendHtmlText(task, "Z" + heading.task + ", variant " + heading.student.variant);
     if (heading.classmate.variant != heading.student.variant) {
-        AppendEscaped(task, " / " + heading.classmate.variant);
+        AppendHtmlText(task, " / " + heading.classmate.variant);
     }
     const std::string title = Cp1250Text("Porovnanie zadaní");
 
@@ -632,9 +614,9 @@ std::string ComparisonPage(const ComparisonHeading& heading, std::string_view st
             "class=\"n\"><col></colgroup>\n"
             "<tr><th colspan=\"2\">" +
             StudentLine(heading.student) + ": ";
-    AppendEscaped(page, heading.student.origin);
+    AppendHtmlText(page, heading.student.origin);
     page += "</th><th colspan=\"2\">" + StudentLine(heading.classmate) + ": ";
-    AppendEscaped(page, heading.classmate.origin);
+    AppendHtmlText(page, heading.classmate.origin);
     page += "</th></tr>\n";
 
     LineRange leftGap;
@@ -674,10 +656,6 @@ std::string ComparisonPagePath(const std::string& installation, const std::strin
 }
 
 namespace {
-
-void Tell(Prompts& prompts, const std::string& text, const char* title, PromptIcon icon) {
-    prompts.Tell({text, Cp1250Text(title), PromptButtons::Ok, icon});
-}
 
 enum class SourceRead { Read, Missing, Unreadable };
 
@@ -732,8 +710,7 @@ bool ReadSide(Database& db, Prompts& prompts, const std::string& task, const std
               ComparedStudent& side, std::string& text) {
     StudentRecord student;
     if (!LoadStudent(db, studentId, student)) {
-        Tell(prompts, Cp1250Text("Nie je možné načítať databázu študentov !!!"), "Chyba databázy",
-             PromptIcon::Error);
+        Tell(prompts, "Nie je možné načítať databázu študentov !!!", "Chyba databázy", PromptIcon::Error);
         return false;
     }
     side.name = student.name;
@@ -748,11 +725,13 @@ bool ReadSide(Database& db, Prompts& prompts, const std::string& task, const std
         read = ReadSubmission(db, result, text, side.origin);
     }
     if (read == SourceRead::Missing) {
-        Tell(prompts, whose + Cp1250Text(" sa nenašlo !!!"), "Pozor", PromptIcon::Warning);
+        prompts.Tell({whose + Cp1250Text(" sa nenašlo !!!"), Cp1250Text("Pozor"), PromptButtons::Ok,
+                      PromptIcon::Warning});
         return false;
     }
     if (read == SourceRead::Unreadable) {
-        Tell(prompts, whose + Cp1250Text(" sa nedá prečítať !!!"), "Pozor", PromptIcon::Warning);
+        prompts.Tell({whose + Cp1250Text(" sa nedá prečítať !!!"), Cp1250Text("Pozor"), PromptButtons::Ok,
+                      PromptIcon::Warning});
         return false;
     }
     return true;
@@ -782,7 +761,7 @@ void CompareSubmissions(Database& db, Prompts& prompts, const std::string& confi
         ComparisonPagePath(installation.lexically_normal().string(), taskType, studentId, classmateId);
     if (error || !MakeDirectories(ParentDirectory(path)) ||
         !WriteFileAtomically(path, ComparisonPage(heading, studentText, classmateText), false)) {
-        Tell(prompts, Cp1250Text("Stránku porovnania sa nepodarilo zapísať !!!"), "Pozor", PromptIcon::Error);
+        Tell(prompts, "Stránku porovnania sa nepodarilo zapísať !!!", "Pozor", PromptIcon::Error);
         return;
     }
     StartBrowser(configPath, FileTarget(path), prompts, launcher);

@@ -3,8 +3,11 @@
 // dialogs and the folder browser. Commands and dialog models take it by reference; the window program shows
 // real boxes, tests answer from a script. All texts are Windows-1250; paths are file-system bytes.
 
+#include "platform/Cp1250.h"
+
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace tarvel {
 
@@ -42,5 +45,11 @@ public:
     virtual std::optional<std::string> ChooseSaveFile(const FileRequest& request) = 0;
     virtual std::optional<std::string> ChooseFolder(const FolderRequest& request) = 0;
 };
+
+// Tells one of the system's own texts, written in UTF-8 in the code, in a box with an OK button.
+inline void Tell(Prompts& prompts, std::string_view text, std::string_view title,
+                 PromptIcon icon = PromptIcon::Error) {
+    prompts.Tell({Cp1250Text(text), Cp1250Text(title), PromptButtons::Ok, icon});
+}
 
 } // namespace tarvel
