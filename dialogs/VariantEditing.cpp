@@ -198,10 +198,17 @@ void VariantEditing::Retest(const RetestProgress& progress) {
         return;
     }
     RetestSummary summary;
-    if (!RetestVariant(db_, configPath_, selectedType_, selectedVariant_, progress, summary, launcher_)) {
+    switch (RetestVariant(db_, configPath_, selectedType_, selectedVariant_, progress, summary, launcher_)) {
+    case RetestOutcome::ListUnreadable:
         Tell(prompts_, "Nie je možné načítať zoznam prijatých odovzdaní variantu !!!", kDatabaseTitle,
              PromptIcon::Error);
         return;
+    case RetestOutcome::DaemonBusy:
+        Tell(prompts_, "Preberanie zadaní práve testuje odovzdanie, skúste to o chvíľu znova.", "Testy",
+             PromptIcon::Warning);
+        return;
+    case RetestOutcome::Done:
+        break;
     }
     prompts_.Tell({RetestReport(summary), Cp1250Text("Testy"), PromptButtons::Ok, PromptIcon::Information});
 }

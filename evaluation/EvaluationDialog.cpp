@@ -62,7 +62,7 @@ EvaluationDialog::EvaluationDialog(Database& db, Prompts& prompts, const std::st
     setWindowTitle(GuiText("Hodnotenie práce študenta"));
 
     auto* columns = new QHBoxLayout;
-    columns->addWidget(StudentsGroup(), 3);
+    columns->addWidget(StudentsGroup(), 2);
     auto* right = new QGridLayout;
     right->addWidget(StudentGroup(), 0, 0);
     right->addWidget(SimilarGroup(), 0, 1);
@@ -104,7 +104,7 @@ EvaluationDialog::EvaluationDialog(Database& db, Prompts& prompts, const std::st
     WatchFocus(
         *points_, [this] { desk_.PointsFocusIn(Points()); }, [this] { desk_.PointsFocusOut(Points()); });
 
-    resize(900, 560);
+    resize(1000, 560);
     desk_.Open();
     ShowNames(*taskType_, desk_.TaskTypes(),
               desk_.TaskTypes().empty() ? std::string() : desk_.TaskTypes()[0]);
@@ -160,16 +160,22 @@ QWidget* EvaluationDialog::ResultsGroup() {
     QPushButton* submission = NamedButton(*this, "Zadanie", "submissionButton");
     connect(submission, &QPushButton::clicked, this, [this] { desk_.ShowSubmission(); });
 
-    auto* grid = new QGridLayout;
-    grid->addLayout(Form({{"Typ zadania:", taskType_},
-                          {"Variant zadania:", variant_},
-                          {"Počet odovzdaní:", submissions_},
-                          {"Počet dní po termíne odovz.:", late_}}),
-                    0, 0);
-    grid->addWidget(results_, 0, 1, 2, 1);
-    grid->addLayout(Form({{"Body:", FieldRow(*this, {points_, submission})}, {"MAX:", maximum_}}), 1, 0);
-    grid->setColumnStretch(1, 1);
-    return Group(*this, "Výsledky", grid);
+    // The figures are short; the result lines get the width.
+    for (QWidget* field : {static_cast<QWidget*>(taskType_), static_cast<QWidget*>(variant_)}) {
+        field->setFixedWidth(120);
+    }
+    for (QLineEdit* field : {submissions_, late_, points_, maximum_}) {
+        field->setFixedWidth(56);
+    }
+    auto* row = new QHBoxLayout;
+    row->addLayout(Form({{"Typ zadania:", taskType_},
+                         {"Variant zadania:", variant_},
+                         {"Počet odovzdaní:", submissions_},
+                         {"Počet dní po termíne odovz.:", late_},
+                         {"Body:", FieldRow(*this, {points_, submission})},
+                         {"MAX:", maximum_}}));
+    row->addWidget(results_, 1);
+    return Group(*this, "Výsledky", row);
 }
 
 QWidget* EvaluationDialog::SimilarGroup() {

@@ -1,6 +1,7 @@
 #include "evaluation/VariantRetest.h"
 
 #include "evaluation/ResultLines.h"
+#include "mail/MailArchive.h"
 #include "platform/Cp1250.h"
 #include "platform/FileOps.h"
 #include "runner/RunResult.h"
@@ -26,15 +27,20 @@ bool RetestableResult(Database& db, const std::string& taskType, const std::stri
 
 } // namespace
 
-bool RetestVariant(Database& db, const std::string& configPath, const std::string& taskType,
-                   const std::string& variant, const RetestProgress& progress, RetestSummary& summary,
-                   ProcessLauncher launcher) {
+RetestOutcome RetestVariant(Database& db, const std::string& configPath, const std::string& taskType,
+                            const std::string& variant, const RetestProgress& progress,
+                            RetestSummary& summary, ProcessLauncher launcher) {
     summary = RetestSummary{};
     std::vector<std::string> studentIds;
     if (!AcceptedStudents(VariantSet{&db, taskType}, variant, studentIds)) {
-        return false;
+        return RetestOutcome::ListUnreadable;
     }
     const std::string zorpath = DaemonInstallationPath(configPath);
+    PrepareMailArchive(zorpath);
+    const ArchiveLock lock(zorpath);
+    if (!lock.Held()) {
+        return RetestOutcome::DaemonBusy;
+    }
     const int total = static_cast<int>(studentIds.size());
     summary.submissions = total;
     int done = 0;
@@ -65,7 +71,7 @@ bool RetestVariant(Database& db, const std::string& configPath, const std::strin
     if (progress) {
         progress(total, total, nullptr);
     }
-    return true;
+    return RetestOutcome::Done;
 }
 
 std::string RetestReport(const RetestSummary& summary) {

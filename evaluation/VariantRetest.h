@@ -32,11 +32,13 @@ using RetestProgress = std::function<void(int done, int total, const StudentReco
 // submission of the variant's accepted list, in the list's order, and stores each result code as
 // kTestResultKey. "Passed" is code 0. A submission whose student or result record cannot be read, whose
 // result names another variant, whose directory is gone or whose new code cannot be stored is listed in
-// `missing` and the run goes on. False (summary empty, nothing run) when the accepted list cannot be read;
-// progress may be empty.
-bool RetestVariant(Database& db, const std::string& configPath, const std::string& taskType,
-                   const std::string& variant, const RetestProgress& progress, RetestSummary& summary,
-                   ProcessLauncher launcher = RunChild);
+// `missing` and the run goes on. Nothing runs (the summary empty) when the accepted list cannot be read or
+// when a daemon of the installation is in its cycle, whose build would share the scratch directory; while
+// the re-test runs, the daemon lets its cycles pass. Progress may be empty.
+enum class RetestOutcome { Done, ListUnreadable, DaemonBusy };
+RetestOutcome RetestVariant(Database& db, const std::string& configPath, const std::string& taskType,
+                            const std::string& variant, const RetestProgress& progress,
+                            RetestSummary& summary, ProcessLauncher launcher = RunChild);
 
 // The closing box's text (Windows-1250): how many submissions were tested again, how many passed before and
 // after, and the UNI IDs left as they were.

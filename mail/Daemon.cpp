@@ -17,8 +17,6 @@ namespace {
 // How often the sleeping worker looks at daemonRun, so that a stop need not wait out the whole pause.
 constexpr std::chrono::milliseconds kSleepStep{50};
 
-constexpr const char* kCycleLockName = "daemon.lock";
-
 // Adds the time from its construction to its destruction to a duration.
 class Stopwatch {
 public:
@@ -31,32 +29,6 @@ public:
 private:
     std::chrono::steady_clock::duration& total_;
     std::chrono::steady_clock::time_point start_;
-};
-
-// Two daemons of one installation (zor and zord, or two zord) would share the scratch directory and the
-// archive: each cycle holds this lock, and a daemon that finds it taken lets the cycle pass.
-class CycleLock {
-public:
-    explicit CycleLock(const std::string& zorpath) {
-        const std::string path = JoinPath(MailArchiveDirectory(zorpath), kCycleLockName);
-        fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-        if (fd_ >= 0 && ::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
-            ::close(fd_);
-            fd_ = -1;
-        }
-    }
-    ~CycleLock() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-    }
-    CycleLock(const CycleLock&) = delete;
-    CycleLock& operator=(const CycleLock&) = delete;
-
-    bool Held() const { return fd_ >= 0; }
-
-private:
-    int fd_ = -1;
 };
 
 // Fetches message 1 into the archive. The keeper runs before DELE: a new mail is written durably first, a
@@ -231,7 +203,7 @@ int DaemonCycle(const DaemonContext& context, const std::string& zorpath) {
     if (!PrepareMailArchive(zorpath)) {
         return 0;
     }
-    const CycleLock lock(zorpath);
+    const ArchiveLock lock(zorpath);
     if (!lock.Held()) {
         return 0;
     }

@@ -8,7 +8,9 @@
 #include <cstdint>
 #include <cstdio>
 #include <ctime>
+#include <fcntl.h>
 #include <limits>
+#include <sys/file.h>
 #include <unistd.h>
 
 namespace tarvel {
@@ -228,6 +230,21 @@ void RemoveAttempts(const std::string& zorpath, const std::string& name) {
 
 std::string ReasonFilePath(const std::string& zorpath, const std::string& name) {
     return JoinPath(DroppedDirectory(zorpath), Stem(name) + ".reason");
+}
+
+ArchiveLock::ArchiveLock(const std::string& zorpath) {
+    const std::string path = JoinPath(MailArchiveDirectory(zorpath), "daemon.lock");
+    fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (fd_ >= 0 && ::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+        ::close(fd_);
+        fd_ = -1;
+    }
+}
+
+ArchiveLock::~ArchiveLock() {
+    if (fd_ >= 0) {
+        ::close(fd_);
+    }
 }
 
 } // namespace tarvel

@@ -74,6 +74,23 @@ bool WriteIntakeRecord(const std::string& zorpath, const std::string& name, cons
 bool ReadIntakeRecord(const std::string& zorpath, const std::string& name, Submission& submission);
 void RemoveIntakeRecord(const std::string& zorpath, const std::string& name);
 
+// Two daemons of one installation (zor and zord, or two zord) would share the scratch directory and the
+// archive, and so would a re-test of a variant beside a daemon: each daemon cycle and each re-test holds
+// this lock, taken without waiting, and a daemon that finds it taken lets the cycle pass.
+class ArchiveLock {
+public:
+    // Held() tells whether it was taken; the archive's directory must exist.
+    explicit ArchiveLock(const std::string& zorpath);
+    ~ArchiveLock();
+    ArchiveLock(const ArchiveLock&) = delete;
+    ArchiveLock& operator=(const ArchiveLock&) = delete;
+
+    bool Held() const { return fd_ >= 0; }
+
+private:
+    int fd_ = -1;
+};
+
 // A mail whose processing was cut off this many times is dropped instead of being tried again, so that one
 // submission that kills the daemon cannot stop every submission after it.
 inline constexpr int kMaxInterruptedAttempts = 3;

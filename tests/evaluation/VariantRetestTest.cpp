@@ -4,6 +4,9 @@
 
 #include "evaluation/VariantRetest.h"
 
+#include "mail/MailArchive.h"
+#include "shell/Settings.h"
+
 #include "platform/Cp1250.h"
 #include "runner/RunResult.h"
 #include "store/Results.h"
@@ -73,7 +76,7 @@ TEST_F(VariantRetestTest, ACorrectedExpectedOutputChangesEveryStoredResult) {
                            (student ? student->surname : "end"));
     };
     RetestSummary summary;
-    ASSERT_TRUE(RetestVariant(db, ConfigPath(), "1", "a", progress, summary));
+    ASSERT_EQ(RetestVariant(db, ConfigPath(), "1", "a", progress, summary), RetestOutcome::Done);
 
     EXPECT_EQ(reported, (std::vector<std::string>{"0/5 Jan", "1/5 Eva", "2/5 Fero", "3/5 Mara", "4/5 Ivan",
                                                   "5/5 end"}));
@@ -96,8 +99,9 @@ TEST_F(VariantRetestTest, AVariantWithoutSubmissionsRunsNothing) {
     RetestSummary summary;
     summary.tested = 7;
     int reports = 0;
-    ASSERT_TRUE(RetestVariant(
-        db, ConfigPath(), "1", "a", [&](int, int, const StudentRecord*) { ++reports; }, summary));
+    ASSERT_EQ(RetestVariant(
+                  db, ConfigPath(), "1", "a", [&](int, int, const StudentRecord*) { ++reports; }, summary),
+              RetestOutcome::Done);
     EXPECT_EQ(reports, 1);
     EXPECT_EQ(summary.submissions, 0);
     EXPECT_EQ(summary.tested, 0);
@@ -109,7 +113,23 @@ TEST_F(VariantRetestTest, AnUnreadableAcceptedListIsAFailure) {
     std::filesystem::remove(Db("tasks/t1ma.acc"));
     std::filesystem::create_directory(Db("tasks/t1ma.acc"));
     RetestSummary summary;
-    EXPECT_FALSE(RetestVariant(db, ConfigPath(), "1", "a", {}, summary));
+    EXPECT_EQ(RetestVariant(db, ConfigPath(), "1", "a", {}, summary), RetestOutcome::ListUnreadable);
+    EXPECT_EQ(StoredCode(jan), kRunOutputMismatch);
+}
+
+// A daemon in its cycle builds in the same scratch directory: the re-test waits for another time.
+TEST_F(VariantRetestTest, NothingRunsWhileADaemonIsInItsCycle) {
+    const StudentRecord jan = Submitted("10001", "Jan", kSumProgram, kRunOutputMismatch);
+    const std::string zorpath = DaemonInstallationPath(ConfigPath());
+    ASSERT_TRUE(PrepareMailArchive(zorpath));
+    const ArchiveLock cycle(zorpath);
+    ASSERT_TRUE(cycle.Held());
+    RetestSummary summary;
+    int reports = 0;
+    EXPECT_EQ(RetestVariant(
+                  db, ConfigPath(), "1", "a", [&](int, int, const StudentRecord*) { ++reports; }, summary),
+              RetestOutcome::DaemonBusy);
+    EXPECT_EQ(reports, 0);
     EXPECT_EQ(StoredCode(jan), kRunOutputMismatch);
 }
 
