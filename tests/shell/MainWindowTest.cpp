@@ -7,6 +7,8 @@
 #include "shell/Config.h"
 #include "shell/GuiText.h"
 #include "shell/Settings.h"
+#include "store/Students.h"
+#include "store/Teachers.h"
 #include "support/GuiTest.h"
 #include "support/Paths.h"
 #include "support/ScriptedPrompts.h"
@@ -270,6 +272,37 @@ TEST_F(MainWindowTest, AdministrationCommandsCheckTheirListsBeforeTheirDialogOpe
             EXPECT_EQ(prompts.told[0].title, Cp1250Text("Prázdna databáza"));
         }
     }
+}
+
+// "Hodnotenie" needs a student, and a teacher who is not the first-run account.
+TEST_F(MainWindowTest, TheEvaluationOpensForARealTeacherOfAClassWithStudents) {
+    AnswerLogin("admin", kFirstRunPassword);
+    window.ActionOf(CommandId::Login)->trigger();
+    window.ActionOf(CommandId::Evaluation)->trigger();
+    ASSERT_EQ(prompts.told.size(), 1u);
+    EXPECT_EQ(Cp1250ToUtf8(prompts.told[0].text), "Databáza študentov je prázdna, bezvýznamná operácia !!!");
+
+    std::filesystem::create_directories(dir / "zor/db/kurz/students");
+    TeacherRecord teacher;
+    StudentRecord student;
+    ASSERT_TRUE(AddTeacher(application.db, "Jan", "Novak", "", "", "tabla", teacher));
+    ASSERT_TRUE(AddStudent(application.db, "10256", "Martin", "Balaz", "m@x", teacher.id, "1", student));
+    window.ActionOf(CommandId::Evaluation)->trigger();
+    ASSERT_EQ(prompts.told.size(), 2u);
+    EXPECT_EQ(Cp1250ToUtf8(prompts.told[1].title), "Prvý vstup v databáze");
+
+    window.ActionOf(CommandId::Logout)->trigger();
+    AnswerLogin("Novak", "tabla");
+    window.ActionOf(CommandId::Login)->trigger();
+    QString opened;
+    WhenModal([&opened](QWidget* dialog) {
+        opened = Find<QLineEdit>(dialog, "unidEdit")->text();
+        static_cast<QDialog*>(dialog)->reject();
+    });
+    window.ActionOf(CommandId::Evaluation)->trigger();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !opened.isEmpty(); }, 5000));
+    EXPECT_EQ(opened, QStringLiteral("10256"));
+    EXPECT_EQ(prompts.told.size(), 2u);
 }
 
 } // namespace
