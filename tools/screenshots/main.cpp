@@ -14,6 +14,7 @@
 #include "dialogs/EditVariantDialog.h"
 #include "dialogs/MailSettingsDialog.h"
 #include "dialogs/PathSettingsDialog.h"
+#include "evaluation/DroppedMailsDialog.h"
 #include "evaluation/EvaluationDialog.h"
 #include "evaluation/ResultsReport.h"
 #include "evaluation/SideBySide.h"
@@ -131,6 +132,7 @@ int main(int argc, char** argv) {
     const std::string zorpath = tarvel::DaemonInstallationPath(application.configPath);
     tarvel::EvaluationDialog evaluation(db, prompts, application.configPath, FirstTeacher(db), zorpath,
                                         nullptr, keepTarget);
+    tarvel::DroppedMailsDialog dropped(zorpath, prompts);
     if (!ShowSimilarPair(evaluation)) {
         std::fprintf(stderr, "screenshots: no student with a very similar classmate\n");
         return 1;
@@ -151,7 +153,8 @@ int main(int argc, char** argv) {
                    {&editTaskType, "edit-task-type.png"},
                    {&addVariant, "add-variant.png"},
                    {&editVariant, "edit-variant.png"},
-                   {&evaluation, "evaluation.png"}};
+                   {&evaluation, "evaluation.png"},
+                   {&dropped, "dropped-mails.png"}};
     for (const auto& view : dialogs) {
         view.dialog->show();
         QApplication::processEvents();
