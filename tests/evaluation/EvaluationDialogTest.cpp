@@ -83,6 +83,21 @@ TEST_F(EvaluationDialogTest, ShowsTheFirstOwnStudentWithHisResults) {
     EXPECT_TRUE(prompts.told.empty());
 }
 
+// Stored points are shown, and moving on without touching them asks nothing.
+TEST_F(EvaluationDialogTest, ShowsStoredPointsAndMovesOnWithoutAQuestion) {
+    ASSERT_TRUE(SavePoints(db, balaz.id, "1", "3"));
+    EvaluationDialog marked(db, prompts, dir / "zor.ini", novak, dir / "zor", nullptr, launcher);
+    EXPECT_EQ(Find<QLineEdit>(&marked, "pointsEdit")->text(), QStringLiteral("3"));
+    EXPECT_EQ(Find<QLineEdit>(&marked, "totalEdit")->text(), QStringLiteral("3"));
+    QListWidget* students = Find<QListWidget>(&marked, "studentList");
+    students->setCurrentRow(1);
+    EXPECT_EQ(Find<QLineEdit>(&marked, "pointsEdit")->text(), QStringLiteral("4"));
+    students->setCurrentRow(0);
+    Find<QComboBox>(&marked, "taskTypeCombo")->setCurrentIndex(1);
+    EXPECT_TRUE(prompts.asked.empty());
+    EXPECT_EQ(StoredPoints(balaz, "1"), 3);
+}
+
 TEST_F(EvaluationDialogTest, TheCheckBoxAndTheListsReachTheModel) {
     QTest::mouseClick(Find<QCheckBox>(dialog.get(), "allStudentsCheck"), Qt::LeftButton);
     EXPECT_TRUE(Find<QCheckBox>(dialog.get(), "allStudentsCheck")->isChecked());
