@@ -1,6 +1,7 @@
 #pragma once
-// "Konfigurácia poštového servra": the SMTP and POP3 hosts, the mailbox login and its password twice. "OK"
-// writes them when the two passwords agree; each host field edits the key its label names.
+// "Konfigurácia poštového servra": the SMTP and POP3 hosts each with its security ("Zabezpečenie:"), the
+// mailbox login and its password twice. "OK" writes them when the two passwords agree; each host field edits
+// the key its label names.
 
 #include "shell/Prompts.h"
 
@@ -8,6 +9,7 @@
 
 #include <string>
 
+class QComboBox;
 class QLineEdit;
 
 namespace tarvel {
@@ -24,7 +26,9 @@ private:
     std::string configPath_;
     Prompts& prompts_;
     QLineEdit* smtp_;
+    QComboBox* smtpSecurity_;
     QLineEdit* pop3_;
+    QComboBox* pop3Security_;
     QLineEdit* user_;
     QLineEdit* password_;
     QLineEdit* confirmation_;

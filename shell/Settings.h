@@ -4,6 +4,7 @@
 // the database selection); the two configuration dialogs load and save through the field sets below.
 
 #include <string>
+#include <string_view>
 
 namespace tarvel {
 
@@ -18,19 +19,33 @@ inline constexpr const char* kDefaultBrowser = "xdg-open";
 // The value dbpath reads as when it is missing: not configured.
 inline constexpr const char* kUnconfiguredDatabasePath = "???";
 
+// How a mail server is reached: the dialogues in clear text, TLS begun after the greeting (SMTP STARTTLS,
+// POP3 STLS), or TLS from the first byte. Stored as "none", "starttls" and "tls" in smtpsecurity and
+// pop3security.
+enum class MailSecurity { None, StartTls, Tls };
+
+const char* MailSecurityName(MailSecurity security);
+// Letter case aside: a missing (empty) value is "none"; any other value that is not one of the three names
+// reads as TLS, so that a mistyped setting can fail to connect but never sends a password in clear text.
+MailSecurity ParseMailSecurity(std::string_view name);
+
 // The mail settings as the daemon and the assignment use them, with their defaults.
 struct MailSettings {
     std::string smtp;
     std::string pop3;
     std::string user;
     std::string password;
+    MailSecurity smtpSecurity = MailSecurity::None;
+    MailSecurity pop3Security = MailSecurity::None;
+    std::string caFile =
+        {}; // cafile: further trusted certificate authorities (PEM), "" for the system's own only
 };
 MailSettings ReadMailSettings(const std::string& configPath);
 
 // The fields of the mail-server dialog: hosts default to kDefaultMailHost, login and password to empty.
 MailSettings ReadMailDialogFields(const std::string& configPath);
-// Writes pop3, smtp, user, then pass (enciphered), stopping at the first write that fails; true when all
-// four were written.
+// Writes pop3, smtp, user, pass (enciphered), then smtpsecurity and pop3security, stopping at the first
+// write that fails; true when all six were written. cafile is the configuration file's own.
 bool WriteMailSettings(const std::string& configPath, const MailSettings& settings);
 
 // The fields of the path dialog, each defaulting to empty.

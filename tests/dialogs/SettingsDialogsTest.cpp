@@ -12,6 +12,7 @@
 #include "support/ScriptedPrompts.h"
 #include "support/TempDir.h"
 
+#include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
 
@@ -97,6 +98,24 @@ TEST_F(SettingsDialogsTest, MailFieldsShowTheirDefaultsAndEachHostFieldEditsTheK
     MailSettingsDialog again(config, prompts);
     EXPECT_EQ(Find<QLineEdit>(&again, "passwordEdit")->text(), GuiText("tajné"));
     EXPECT_EQ(Find<QLineEdit>(&again, "confirmationEdit")->text(), GuiText("tajné"));
+}
+
+TEST_F(SettingsDialogsTest, TheSecurityDropDownsShowAndWriteTheirKeys) {
+    ASSERT_TRUE(WriteConfig(config, "mails", "smtpsecurity", "starttls"));
+    ASSERT_TRUE(WriteConfig(config, "mails", "pop3security", "tls"));
+    MailSettingsDialog dialog(config, prompts);
+    auto* smtp = Find<QComboBox>(&dialog, "smtpSecurityCombo");
+    auto* pop3 = Find<QComboBox>(&dialog, "pop3SecurityCombo");
+    ASSERT_EQ(smtp->count(), 3);
+    EXPECT_EQ(smtp->itemText(0), GuiText("žiadne"));
+    EXPECT_EQ(smtp->currentText(), QStringLiteral("STARTTLS"));
+    EXPECT_EQ(pop3->currentText(), QStringLiteral("TLS"));
+    smtp->setCurrentIndex(2);
+    pop3->setCurrentIndex(0);
+    Press(dialog, "okButton");
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    EXPECT_EQ(ReadConfig(config, "mails", "smtpsecurity", ""), "tls");
+    EXPECT_EQ(ReadConfig(config, "mails", "pop3security", ""), "none");
 }
 
 TEST_F(SettingsDialogsTest, MailFieldsThatCannotBeStoredWriteNothing) {

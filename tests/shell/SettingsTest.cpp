@@ -70,6 +70,34 @@ TEST_F(SettingsTest, TheMailFieldsAreWrittenInTheDialogsOrderWithThePasswordEnci
     EXPECT_EQ(ReadMailSettings(config).password, "tajne");
 }
 
+TEST_F(SettingsTest, EachServersSecurityIsKeptByNameAndAMistypedOneNeverMeansClearText) {
+    EXPECT_EQ(ReadMailSettings(config).smtpSecurity, MailSecurity::None) << "a configuration from before";
+    EXPECT_EQ(ReadMailSettings(config).caFile, "");
+    const std::pair<const char*, MailSecurity> names[] = {{"", MailSecurity::None},
+                                                          {"none", MailSecurity::None},
+                                                          {"starttls", MailSecurity::StartTls},
+                                                          {"StartTLS", MailSecurity::StartTls},
+                                                          {"tls", MailSecurity::Tls},
+                                                          {"ssl", MailSecurity::Tls},
+                                                          {"starttsl", MailSecurity::Tls},
+                                                          {"no", MailSecurity::Tls}};
+    for (const auto& [name, security] : names) {
+        EXPECT_EQ(ParseMailSecurity(name), security) << name;
+    }
+    MailSettings settings{"smtp.uniba.sk", "pop.uniba.sk", "zadania", "tajne"};
+    settings.smtpSecurity = MailSecurity::StartTls;
+    settings.pop3Security = MailSecurity::Tls;
+    ASSERT_TRUE(WriteMailSettings(config, settings));
+    const std::string file = ReadBytes(config);
+    EXPECT_NE(file.find("smtpsecurity=starttls"), std::string::npos);
+    EXPECT_LT(file.find("pass="), file.find("pop3security=tls"));
+    ASSERT_TRUE(WriteConfig(config, "mails", "cafile", "/etc/ssl/uniba-ca.pem"));
+    const MailSettings read = ReadMailSettings(config);
+    EXPECT_EQ(read.smtpSecurity, MailSecurity::StartTls);
+    EXPECT_EQ(read.pop3Security, MailSecurity::Tls);
+    EXPECT_EQ(read.caFile, "/etc/ssl/uniba-ca.pem");
+}
+
 TEST_F(SettingsTest, AnEmptyPasswordIsAValueNotTheDefault) {
     ASSERT_TRUE(WriteMailSettings(config, {"h", "h", "u", ""}));
     EXPECT_EQ(ReadMailSettings(config).password, "");
