@@ -30,7 +30,7 @@ void MailAssignment(AssignmentContext& context, const StudentRecord& student, co
                             context.clock()};
     std::string message;
     if (ComposeMail(header, body, message)) {
-        context.send(mail.smtp, header.from, student.email, message);
+        ChosenDelivery(context.send, mail)(mail.smtp, header.from, student.email, message);
     }
 }
 

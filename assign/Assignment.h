@@ -19,7 +19,7 @@ struct AssignmentContext {
     std::string configPath; // zor.ini: section "mails" names the servers and the mail user
     Prompts& prompts;
     std::function<std::time_t()> clock = [] { return std::time(nullptr); };
-    MailDelivery send = DefaultMailDelivery();
+    MailDelivery send = {}; // none: SendMail as the mail settings say
     // Told before each student of "&Pridelenie zadaní" is assigned (done of total, that student) and once
     // more when all are (total of total, no student); may be empty.
     std::function<void(int done, int total, const StudentRecord* student)> progress = {};

@@ -363,6 +363,23 @@ bool DecodeBase64(std::string_view text, std::string& out) {
     return true;
 }
 
+std::string EncodeBase64(std::string_view bytes) {
+    constexpr std::string_view kAlphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string out;
+    out.reserve((bytes.size() + 2) / 3 * 4);
+    for (std::size_t at = 0; at < bytes.size(); at += 3) {
+        const std::size_t count = std::min<std::size_t>(3, bytes.size() - at);
+        unsigned group = 0;
+        for (std::size_t i = 0; i < 3; ++i) {
+            group = (group << 8) | (i < count ? static_cast<unsigned char>(bytes[at + i]) : 0u);
+        }
+        for (std::size_t i = 0; i < 4; ++i) {
+            out += i <= count ? kAlphabet[(group >> (18 - 6 * i)) & 0x3F] : '=';
+        }
+    }
+    return out;
+}
+
 bool DecodeUuencodedLines(std::string_view lines, std::string& out) {
     std::string decoded;
     LineReader reader(lines);

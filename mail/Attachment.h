@@ -24,6 +24,8 @@ std::vector<std::pair<std::string, std::string>> HeaderFields(std::string_view t
 // Base64 as MIME writes it: line ends and other bytes outside the alphabet are skipped, "=" ends the data.
 // False when the characters do not make whole bytes.
 bool DecodeBase64(std::string_view text, std::string& out);
+// Base64 of the bytes on one line, padded with "=".
+std::string EncodeBase64(std::string_view bytes);
 
 // The bytes of a uuencoded block: the lines after its "begin" line up to the line of length zero or the "end"
 // line. A line shorter than its length byte says counts its missing characters as blanks, as mail transports

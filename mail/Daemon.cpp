@@ -56,7 +56,7 @@ bool FetchIntoArchive(const DaemonContext& context, const MailSettings& settings
     const Stopwatch fetching(mail.times.fetch);
     FetchProgress progress;
     FetchMail(settings.pop3, settings.user, settings.password, text, keeper, progress, context.mailTimeout,
-              context.maxMailBytes);
+              context.maxMailBytes, {settings.pop3Security, settings.caFile});
     mail.filed = mail.oversized && progress.kept;
     return progress.kept;
 }
@@ -90,9 +90,10 @@ void ProcessMail(const DaemonContext& context, const MailSettings& settings, con
         IntakeSubmission(intake, text, submission);
         WriteIntakeRecord(zorpath, mail.archivedName, submission);
     }
-    const VerdictContext verdict{context.db,    context.configPath, zorpath,
-                                 settings.smtp, settings.user,      settings.pop3,
-                                 context.clock, context.send,       context.launcher};
+    const VerdictContext verdict{
+        context.db,      context.configPath, zorpath,       settings.smtp,
+        settings.user,   settings.pop3,      context.clock, ChosenDelivery(context.send, settings),
+        context.launcher};
     lap(mail.times.intake);
     if (context.intakeEnded) {
         context.intakeEnded(mail);

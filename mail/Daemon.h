@@ -65,7 +65,7 @@ struct DaemonContext {
     std::function<LocalDate()> today = Today;
     std::function<std::time_t()> clock = [] { return std::time(nullptr); };
     ProcessLauncher launcher = RunChild; // the rendering step, the compiler, make and the student's program
-    MailDelivery send = DefaultMailDelivery();
+    MailDelivery send = {};              // none: SendMail as the mail settings say
 };
 
 // The process-wide daemon state: the two flags and the worker thread. Destroying it while the worker runs

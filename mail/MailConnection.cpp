@@ -26,6 +26,18 @@ bool MailConnection::ConnectServer(std::string_view hostSetting, std::string_vie
     return socket_.IsOpen();
 }
 
+bool MailConnection::StartTls(const TlsSettings& settings, std::string& reason) {
+    const bool early = start_ < pending_.size();
+    pending_.clear();
+    start_ = 0;
+    if (early) {
+        reason = "the server sent data before the TLS handshake";
+        socket_.Close();
+        return false;
+    }
+    return tarvel::StartTls(socket_, settings, timeout_, reason);
+}
+
 bool MailConnection::SendLine(std::string_view text) {
     std::string line(text);
     line += "\r\n";

@@ -35,6 +35,12 @@ public:
     bool ConnectServer(std::string_view hostSetting, std::string_view defaultPort);
     // `SendLine`: sends the text with CR LF appended, in one write.
     bool SendLine(std::string_view text);
+    // Begins TLS on the connection: after the server's positive answer to STARTTLS or STLS, or at once on a
+    // port that speaks TLS from the start. Bytes the server sent beyond the last line handed out are refused
+    // ("the server sent data before the TLS handshake"): they came unprotected and would otherwise be read as
+    // the server's first answer under TLS. On failure the connection is closed and `reason` says why (see
+    // tarvel::StartTls).
+    bool StartTls(const TlsSettings& settings, std::string& reason);
     // Sends bytes as they are, in one write.
     bool SendRaw(std::string_view bytes);
     // Reads up to and including the next LF; `line` is replaced. A line longer than maxBytes is TooLong.

@@ -22,7 +22,7 @@ struct VerdictContext {
     std::string user;
     std::string pop3Host;
     std::function<std::time_t()> clock = [] { return std::time(nullptr); };
-    MailDelivery send = DefaultMailDelivery();
+    MailDelivery send = ConfiguredMailDelivery(MailSettings{});
     ProcessLauncher launcher = RunChild; // starts the sandbox of the build and test run
 };
 

@@ -423,7 +423,7 @@ int main() {
         (rendering ? stages.render : stages.build) += Clock::now() - start;
         return result;
     };
-    const MailDelivery deliver = DefaultMailDelivery();
+    const MailDelivery deliver = ConfiguredMailDelivery(MailSettings{});
     context.send = [&](const std::string& host, const std::string& from, const std::string& to,
                        const std::string& message) {
         const auto start = Clock::now();

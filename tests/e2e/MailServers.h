@@ -15,11 +15,17 @@
 
 namespace tarvel::testing {
 
+// Every address is "127.0.0.1:<port>". The TLS ports present a certificate for "localhost" and 127.0.0.1 that
+// only caFile's CA vouches for.
 struct MailServers {
-    std::string smtp;     // "127.0.0.1:<port>"
-    std::string pop3;     // "127.0.0.1:<port>"
-    std::string domain;   // every user's mail domain
-    std::string password; // every user's POP3 password
+    std::string smtp;       // clear text, no login
+    std::string pop3;       // clear-text USER/PASS, STLS offered
+    std::string submission; // STARTTLS required, then AUTH PLAIN or LOGIN before MAIL
+    std::string smtps;      // TLS from the first byte, AUTH before MAIL
+    std::string pop3s;      // TLS from the first byte
+    std::string caFile;     // the CA (PEM) that signed the servers' certificate
+    std::string domain;     // every user's mail domain
+    std::string password;   // every user's POP3 and SMTP password
 
     std::string Address(const std::string& user) const { return user + "@" + domain; }
 };
@@ -42,6 +48,14 @@ inline MailServers RunningMailServers() {
             servers.smtp = "127.0.0.1:" + value;
         } else if (key == "pop3_port") {
             servers.pop3 = "127.0.0.1:" + value;
+        } else if (key == "submission_port") {
+            servers.submission = "127.0.0.1:" + value;
+        } else if (key == "smtps_port") {
+            servers.smtps = "127.0.0.1:" + value;
+        } else if (key == "pop3s_port") {
+            servers.pop3s = "127.0.0.1:" + value;
+        } else if (key == "cafile") {
+            servers.caFile = value;
         } else if (key == "domain") {
             servers.domain = value;
         } else if (key == "password") {
