@@ -12,15 +12,16 @@
 # which:
 #   smtp_port=..., pop3_port=..., submission_port=..., smtps_port=..., pop3s_port=..., cafile=...,
 #   domain=..., password=..., users="..."
-# Every user in the list below can receive mail at <user>@tarvel.test and log in by POP3 as <user> with the
-# password "tarvel". The ports:
+# Every user in the list below can receive mail at <user>@tarvel.test and log in as <user> with the password
+# "tarvel", by POP3 and, on submission and smtps, by SMTP AUTH. The ports:
 #   smtp        clear text, no authentication; accepts mail from loopback for the virtual mailboxes
 #   submission  STARTTLS required; AUTH PLAIN and LOGIN (offered after STARTTLS only) required before MAIL
 #   smtps       TLS from the first byte; AUTH required before MAIL
 #   pop3        clear text USER/PASS as well as STLS
 #   pop3s       TLS from the first byte
-# The certificate is for "localhost" and 127.0.0.1, signed by the CA in cafile (whose key is thrown away). Needs root (Postfix's master and Dovecot drop privileges themselves). Exit code 77 means the
-# servers are not installed or we are not root: the tests are skipped, not failed.
+# The certificate is for "localhost" and 127.0.0.1, signed by the CA in cafile (whose key is thrown away).
+# Needs root (Postfix's master and Dovecot drop privileges themselves). Exit code 77 means the servers are not
+# installed or we are not root: the tests are skipped, not failed.
 set -euo pipefail
 
 readonly domain=tarvel.test
@@ -277,7 +278,8 @@ EOF
 check_tls() {
     local port=$1 name=$2 starttls=${3:-}
     if ! timeout 10 openssl s_client -connect "127.0.0.1:$port" ${starttls:+-starttls "$starttls"} \
-        -CAfile "$dir/ca.pem" -verify_hostname localhost -verify_return_error </dev/null >"$dir/tls-check.out" 2>&1; then
+        -CAfile "$dir/ca.pem" -verify_hostname localhost -verify_return_error \
+        </dev/null >"$dir/tls-check.out" 2>&1; then
         echo "mailservers: TLS on port $port of $name failed; the handshake and the server's log follow" >&2
         cat "$dir/tls-check.out" "$dir/$name.log" >&2 2>/dev/null || true
         return 1

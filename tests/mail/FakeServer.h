@@ -23,6 +23,9 @@ public:
     explicit FakeSession(int descriptor, std::function<void(std::string_view)> record)
         : descriptor_(descriptor), record_(std::move(record)) {}
 
+    // The connection itself, for a script that speaks a protocol of its own on it (TLS).
+    int Descriptor() const { return descriptor_; }
+
     void Send(std::string_view bytes) {
         while (!bytes.empty()) {
             ssize_t sent = ::send(descriptor_, bytes.data(), bytes.size(), MSG_NOSIGNAL);
