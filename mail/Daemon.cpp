@@ -11,6 +11,8 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <memory>
+
 namespace tarvel {
 namespace {
 
@@ -57,6 +59,9 @@ bool FetchIntoArchive(const DaemonContext& context, const MailSettings& settings
     FetchProgress progress;
     FetchMail(settings.pop3, settings.user, settings.password, text, keeper, progress, context.mailTimeout,
               context.maxMailBytes, {settings.pop3Security, settings.caFile});
+    if (context.mailboxPolled) {
+        context.mailboxPolled(progress.failure);
+    }
     mail.filed = mail.oversized && progress.kept;
     return progress.kept;
 }
@@ -132,6 +137,16 @@ void SleepUnlessStopped(const Daemon& daemon) {
 }
 
 } // namespace
+
+MailboxObserver OncePerChange(MailboxObserver observer) {
+    auto told = std::make_shared<std::string>();
+    return [observer = std::move(observer), told](const std::string& failure) {
+        if (failure != *told) {
+            *told = failure;
+            observer(failure);
+        }
+    };
+}
 
 std::string DescribeDaemonMail(const DaemonMail& mail) {
     if (mail.duplicate) {

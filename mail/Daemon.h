@@ -47,6 +47,15 @@ struct DaemonMail {
 
 using MailObserver = std::function<void(const DaemonMail&)>;
 
+// Hears how each poll's POP3 dialogue ended: an empty text when it reached the mailbox (empty or not), else
+// why it did not (the server unreachable, a certificate or password refused, ...). Called on the worker.
+using MailboxObserver = std::function<void(const std::string& failure)>;
+
+// The observer passed on only the changes: the first failure, a different one, and the first poll that
+// reaches the mailbox again after a failure (an empty text). A daemon whose server is down for an hour thus
+// says so once, not once a second. Copies share what was last passed on.
+MailboxObserver OncePerChange(MailboxObserver observer);
+
 // One line saying what became of the mail: "UNID 12345 task 1: accepted (stored as version 1, late 0),
 // test 0", with what the daemon did besides (a duplicate, an oversized mail, a resumed cycle, a mail it
 // could not file).
@@ -60,6 +69,7 @@ struct DaemonContext {
     MailObserver observe;   // called after each mail the cycle took; may be empty
     // Called when a mail's intake has ended, before its tests, analysis and verdict mail; may be empty.
     MailObserver intakeEnded = {};
+    MailboxObserver mailboxPolled = {}; // called after every POP3 dialogue; may be empty
     std::chrono::milliseconds mailTimeout = kMailTimeout;
     std::size_t maxMailBytes = kMaxFetchedMessage; // a larger mail is filed in dropped/ unprocessed
     std::function<LocalDate()> today = Today;

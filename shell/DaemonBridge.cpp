@@ -16,6 +16,10 @@ void DaemonBridge::MailTaken(const DaemonMail& mail) {
     Post(ReceivingDone(mail, time));
 }
 
+void DaemonBridge::MailboxChanged(const std::string& failure) {
+    Post(failure.empty() ? ReceivingWaiting() : ReceivingMailboxFailed(failure));
+}
+
 void DaemonBridge::Post(std::string text) {
     QMetaObject::invokeMethod(
         this, [this, text = std::move(text)] { emit StatusChanged(FromCp1250(text)); }, Qt::QueuedConnection);

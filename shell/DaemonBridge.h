@@ -18,6 +18,8 @@ public:
     // Called on the worker thread.
     void IntakeEnded(const DaemonMail& mail);
     void MailTaken(const DaemonMail& mail);
+    // Only the changes (OncePerChange): a failure is shown until a poll reaches the mailbox again.
+    void MailboxChanged(const std::string& failure);
 
 signals:
     // The status pane's text while receiving.

@@ -175,6 +175,8 @@ void MainWindow::StartReceiving() {
     DaemonContext context{application_.db, application_.configPath,
                           [this](const DaemonMail& mail) { bridge_->MailTaken(mail); }};
     context.intakeEnded = [this](const DaemonMail& mail) { bridge_->IntakeEnded(mail); };
+    context.mailboxPolled =
+        OncePerChange([this](const std::string& failure) { bridge_->MailboxChanged(failure); });
     if (StartDaemon(application_.daemon, context, {})) {
         ShowIdleText(FromCp1250(ReceivingWaiting()));
         Apply(SessionEvent::ReceivingStarted);

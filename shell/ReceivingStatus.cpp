@@ -47,6 +47,10 @@ std::string ReceivingDone(const DaemonMail& mail, const std::string& time) {
            "): " + (known ? Whose(mail.submission) + " - " : std::string()) + Outcome(mail);
 }
 
+std::string ReceivingMailboxFailed(const std::string& failure) {
+    return Cp1250Text("Preberanie: poštu nemožno prebrať (") + failure + ")";
+}
+
 std::string ReceivingStopping() {
     return Cp1250Text("Zastavujem preberanie...");
 }

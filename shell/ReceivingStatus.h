@@ -13,6 +13,9 @@ std::string ReceivingWaiting();
 std::string ReceivingProcessing(const DaemonMail& mail);
 // "Preberanie: čakám na poštu... Posledná práca (13:45:02): UNI ID 12345, zadanie 1 - prijatá, test 0"
 std::string ReceivingDone(const DaemonMail& mail, const std::string& time);
+// "Preberanie: poštu nemožno prebrať (cannot connect to the POP3 server mail.uni.sk)", the client's reason
+// as it gives it.
+std::string ReceivingMailboxFailed(const std::string& failure);
 // "Zastavujem preberanie..."
 std::string ReceivingStopping();
 

@@ -66,6 +66,16 @@ void PrintMailLine(const DaemonMail& mail) {
     std::fflush(stdout);
 }
 
+// Standard error, once per change: "2026-01-07 13:45:02 mailbox not read: cannot connect to the POP3 server
+// mail.uni.sk", then "... mailbox read again" at the first poll that reaches it.
+void PrintMailboxChange(const std::string& failure) {
+    if (failure.empty()) {
+        std::fprintf(stderr, "zord: %s mailbox read again\n", LocalTimeNow().c_str());
+    } else {
+        std::fprintf(stderr, "zord: %s mailbox not read: %s\n", LocalTimeNow().c_str(), failure.c_str());
+    }
+}
+
 // A daemon needs a real installation: a missing file or database would only make it poll in vain.
 bool CheckInstallation(const std::string& configPath, Database& db, std::string& zorpath) {
     if (!IsRegularFile(configPath)) {
@@ -114,6 +124,7 @@ int main(int argc, char** argv) {
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
     DaemonContext context{db, options.configPath, PrintMailLine};
+    context.mailboxPolled = OncePerChange(PrintMailboxChange);
     Daemon daemon;
     StartDaemon(daemon, context, {});
     std::fprintf(stderr, "zord: receiving submissions for %s (installation %s)\n", db.Path().c_str(),

@@ -48,5 +48,23 @@ TEST_F(WindowReceivingTest, AMailIsProcessedWhileTheStatusPaneReportsIt) {
     EXPECT_EQ(FetchMessages(servers, "student1", 1).size(), 1u) << "the verdict mail";
 }
 
+TEST_F(WindowReceivingTest, AMailboxThatCannotBeReadIsShownUntilAPollReachesIt) {
+    ASSERT_TRUE(WriteConfig(ConfigPath(), "mails", "pop3", "127.0.0.1:1"));
+    LoggedInWindow open(ConfigPath());
+    MainWindow& window = open.window;
+    const auto showsExactly = [&window](const QString& text) {
+        return QTest::qWaitFor([&] { return window.statusBar()->currentMessage() == text; }, 20000);
+    };
+
+    window.ActionOf(CommandId::StartReceiving)->trigger();
+    EXPECT_TRUE(showsExactly(
+        GuiText("Preberanie: poštu nemožno prebrať (cannot connect to the POP3 server 127.0.0.1:1)")))
+        << window.statusBar()->currentMessage().toStdString();
+    ASSERT_TRUE(WriteConfig(ConfigPath(), "mails", "pop3", servers.pop3));
+    EXPECT_TRUE(showsExactly(GuiText("Preberanie: čakám na poštu...")))
+        << window.statusBar()->currentMessage().toStdString();
+    window.ActionOf(CommandId::StopReceiving)->trigger();
+}
+
 } // namespace
 } // namespace tarvel

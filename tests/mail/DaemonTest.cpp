@@ -496,6 +496,33 @@ TEST_F(DaemonTest, TheMailSettingsAreReadAtEveryCycle) {
     EXPECT_EQ(DaemonCycle(context, Zorpath()), 1);
 }
 
+TEST_F(DaemonTest, AMailboxThatCannotBeReadIsToldOncePerChangeOfTheReason) {
+    std::vector<std::string> told;
+    DaemonContext context = Context();
+    context.mailboxPolled = OncePerChange([&told](const std::string& failure) { told.push_back(failure); });
+    struct Poll {
+        std::string pop3; // the host setting of this poll
+        bool turnAway;
+    };
+    const std::string closed = ClosedPortSetting();
+    const std::string open = mailbox.HostSetting();
+    const Poll polls[] = {{open, false}, {closed, false}, {closed, false}, {closed, false}, {open, true},
+                          {open, true},  {open, false},   {open, false},   {closed, false}};
+    for (const Poll& poll : polls) {
+        ASSERT_TRUE(WriteConfig(config, "mails", "pop3", poll.pop3));
+        if (poll.turnAway) {
+            mailbox.TurnAway();
+        } else {
+            mailbox.Welcome();
+        }
+        EXPECT_EQ(DaemonCycle(context, Zorpath()), 0);
+    }
+    const std::vector<std::string> expected = {"cannot connect to the POP3 server " + closed,
+                                               "unexpected greeting: -ERR [SYS/TEMP] Service unavailable", "",
+                                               "cannot connect to the POP3 server " + closed};
+    EXPECT_EQ(told, expected);
+}
+
 TEST_F(DaemonTest, DestroyingARunningDaemonStopsItFirst) {
     auto running = std::make_unique<Daemon>();
     ASSERT_TRUE(StartDaemon(*running, Context(), {}));

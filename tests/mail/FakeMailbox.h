@@ -57,8 +57,9 @@ public:
     }
     // The next session closes the connection instead of answering QUIT, so its DELE is not carried out.
     void LoseNextQuit() { loseNextQuit_ = true; }
-    // Every session is turned away with a negative greeting.
+    // Every session is turned away with a negative greeting, until Welcome.
     void TurnAway() { turnAway_ = true; }
+    void Welcome() { turnAway_ = false; }
 
     std::vector<Clock::time_point> Sessions() const {
         std::lock_guard lock(mutex_);
