@@ -4,6 +4,7 @@
 
 #include "e2e/DaemonInstallation.h"
 #include "mail/Daemon.h"
+#include "mail/FakeMailbox.h"
 #include "mail/MailArchive.h"
 #include "platform/FileOps.h"
 #include "platform/LocalDate.h"
@@ -203,6 +204,43 @@ TEST_F(DaemonEndToEndTest, StudentsMailTheirSubmissionsAndZordStoresTestsAndAnsw
     EXPECT_TRUE(progress.mailboxEmpty) << progress.failure;
 }
 
+TEST_F(DaemonEndToEndTest, OverTlsOnBothSidesARefusedCertificateIsToldOnceAndTheSubmissionComesThrough) {
+    // POP3 with TLS from the first byte, the verdict through submission with STARTTLS and AUTH; at first
+    // without the fixture's CA, which the system does not trust.
+    ASSERT_TRUE(WriteConfig(ConfigPath(), "mails", "pop3", servers.pop3s));
+    ASSERT_TRUE(WriteConfig(ConfigPath(), "mails", "pop3security", "tls"));
+    ASSERT_TRUE(WriteConfig(ConfigPath(), "mails", "smtp", servers.submission));
+    ASSERT_TRUE(WriteConfig(ConfigPath(), "mails", "smtpsecurity", "starttls"));
+    SendAsStudent("student1", "mime",
+                  SubmissionFolder("jan", jan, "1", {{"main.c", std::string(kSumProgram)}}));
+
+    ZordProcess zord(ConfigPath(), dir / "zord.out");
+    std::this_thread::sleep_for(3500ms); // three polls at least
+    EXPECT_TRUE(zord.Lines().empty());
+    const auto countOf = [&zord](const std::string& piece) {
+        const std::string errors = zord.Errors();
+        std::size_t count = 0;
+        for (std::size_t at = errors.find(piece); at != std::string::npos; at = errors.find(piece, at + 1)) {
+            ++count;
+        }
+        return count;
+    };
+    EXPECT_EQ(countOf("mailbox not read: TLS with the POP3 server failed: certificate not trusted"), 1u)
+        << zord.Errors();
+
+    ASSERT_TRUE(WriteConfig(ConfigPath(), "mails", "cafile", servers.caFile));
+    ASSERT_TRUE(zord.WaitForLines(1, 60s)) << zord.Errors();
+    EXPECT_EQ(zord.Stop(SIGTERM), 0) << zord.Errors();
+    EXPECT_NE(zord.Lines()[0].find("UNID 12345 task 1: accepted ("), std::string::npos) << zord.Lines()[0];
+    EXPECT_EQ(countOf("mailbox read again"), 1u) << zord.Errors();
+    EXPECT_EQ(countOf("mailbox not read"), 1u) << zord.Errors();
+
+    const auto answers = FetchMessages(servers, "student1", 1);
+    ASSERT_EQ(answers.size(), 1u);
+    ExpectVerdictHeaders(answers[0], "student1", "1");
+    EXPECT_EQ(BodyOf(answers[0]), AcceptedVerdict("\nMily J\xE1n Nov\xE1k(12345).", "1"));
+}
+
 TEST_F(DaemonEndToEndTest, ADaemonKilledInTheMiddleOfACycleLosesNothing) {
     // The program takes two seconds before it answers: zord is killed while it runs.
     const std::string slow = "#include <stdio.h>\n#include <unistd.h>\n\nint main(void)\n{\n    int a, b;\n"
@@ -364,6 +402,81 @@ TEST_F(DaemonLoopTest, AServerThatIsDownLeavesTheDaemonPolling) {
     }
     StopDaemon(daemon, {});
     EXPECT_EQ(Taken().size(), 1u);
+}
+
+TEST_F(DaemonLoopTest, EachRefusedConnectionIsToldOnceWhileTheDaemonGoesOnPolling) {
+    FakeMailbox dropping;
+    dropping.DropAfterFirstRead();
+    struct Refusal {
+        std::string pop3;
+        std::string security;
+        std::string caFile;
+        std::string password;
+        std::string reason;
+    };
+    const Refusal refusals[] = {
+        {servers.pop3s, "tls", "", servers.password,
+         "TLS with the POP3 server failed: certificate not trusted"},
+        {servers.pop3s, "tls", servers.caFile, "wrong", "password refused"},
+        {servers.pop3, "starttls", "", servers.password,
+         "TLS with the POP3 server failed: certificate not trusted"},
+        {servers.pop3, "tls", servers.caFile, servers.password,
+         "TLS with the POP3 server failed: TLS handshake"},
+        {dropping.HostSetting(), "tls", servers.caFile, servers.password,
+         "TLS with the POP3 server failed: connection closed during the TLS handshake"},
+    };
+    std::mutex toldMutex;
+    std::vector<std::string> told;
+    std::size_t polls = 0;
+    const MailboxObserver tellChanges =
+        OncePerChange([&](const std::string& failure) { told.push_back(failure); });
+    DaemonContext context = Context();
+    context.mailboxPolled = [&](const std::string& failure) {
+        std::lock_guard lock(toldMutex);
+        ++polls;
+        tellChanges(failure);
+    };
+    const auto waitUntil = [&](const auto& condition) {
+        for (auto until = std::chrono::steady_clock::now() + 20s; std::chrono::steady_clock::now() < until;
+             std::this_thread::sleep_for(20ms)) {
+            std::lock_guard lock(toldMutex);
+            if (condition()) {
+                return true;
+            }
+        }
+        return false;
+    };
+    const auto configure = [this](const std::string& pop3, const std::string& security,
+                                  const std::string& caFile, const std::string& password) {
+        ASSERT_TRUE(WriteConfig(ConfigPath(), "mails", "pop3", pop3));
+        ASSERT_TRUE(WriteConfig(ConfigPath(), "mails", "pop3security", security));
+        ASSERT_TRUE(WriteConfig(ConfigPath(), "mails", "cafile", caFile));
+        ASSERT_TRUE(WriteConfig(ConfigPath(), "mails", "pass", password, true));
+    };
+
+    SendAsStudent("student3", "plain");
+    Daemon daemon;
+    configure(refusals[0].pop3, refusals[0].security, refusals[0].caFile, refusals[0].password);
+    ASSERT_TRUE(StartDaemon(daemon, context, {}));
+    for (std::size_t i = 0; i < std::size(refusals); ++i) {
+        const Refusal& refusal = refusals[i];
+        configure(refusal.pop3, refusal.security, refusal.caFile, refusal.password);
+        std::size_t pollsWhenTold = 0;
+        ASSERT_TRUE(waitUntil([&] {
+            pollsWhenTold = polls;
+            return told.size() == i + 1 && told.back().starts_with(refusal.reason);
+        })) << refusal.reason
+            << " | " << (told.empty() ? "nothing told" : told.back());
+        // The next poll, refused alike, tells nothing new.
+        ASSERT_TRUE(waitUntil([&] { return polls > pollsWhenTold; })) << refusal.reason;
+        std::lock_guard lock(toldMutex);
+        EXPECT_EQ(told.size(), i + 1) << told.back();
+    }
+    configure(servers.pop3s, "tls", servers.caFile, servers.password);
+    ASSERT_TRUE(waitUntil([&] { return !Taken().empty(); }));
+    StopDaemon(daemon, {});
+    EXPECT_EQ(told.back(), "") << "the mailbox read again";
+    EXPECT_EQ(told.size(), std::size(refusals) + 1);
 }
 
 TEST_F(DaemonLoopTest, AMailOverTheLimitIsFiledAndDeletedAndTheNextOneIsTaken) {

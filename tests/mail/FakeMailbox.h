@@ -60,6 +60,8 @@ public:
     // Every session is turned away with a negative greeting, until Welcome.
     void TurnAway() { turnAway_ = true; }
     void Welcome() { turnAway_ = false; }
+    // Every session reads what the client sends first (with TLS, its ClientHello) and closes the connection.
+    void DropAfterFirstRead() { dropAfterFirstRead_ = true; }
 
     std::vector<Clock::time_point> Sessions() const {
         std::lock_guard lock(mutex_);
@@ -87,6 +89,14 @@ private:
     }
 
     void Session(int client) {
+        if (dropAfterFirstRead_) {
+            char hello[4096];
+            pollfd entry{client, POLLIN, 0};
+            if (poll(&entry, 1, 10'000) > 0) {
+                [[maybe_unused]] const ssize_t read = ::recv(client, hello, sizeof hello, 0);
+            }
+            return;
+        }
         if (turnAway_) {
             Send(client, "-ERR [SYS/TEMP] Service unavailable\r\n");
             return;
@@ -173,6 +183,7 @@ private:
     std::atomic<bool> stop_{false};
     std::atomic<bool> loseNextQuit_{false};
     std::atomic<bool> turnAway_{false};
+    std::atomic<bool> dropAfterFirstRead_{false};
     mutable std::mutex mutex_;
     std::vector<std::string> messages_;
     std::vector<Clock::time_point> sessions_;
