@@ -2,6 +2,8 @@
 // A private Postfix and Dovecot of the benchmark's own, started with the test fixture's script in a directory
 // of their own and stopped when the object goes.
 
+#include "e2e/ServersEnv.h"
+
 #include <unistd.h>
 
 #include <cstdlib>
@@ -10,11 +12,8 @@
 
 namespace tarvel::bench {
 
-struct BenchServers {
+struct BenchServers : testing::MailServers {
     std::string dir;
-    std::string smtp;
-    std::string pop3;
-    std::string password;
     bool running = false;
 
     BenchServers() = default;
@@ -34,17 +33,7 @@ struct BenchServers {
         }
         running = true;
         std::ifstream env(dir + "/servers.env");
-        for (std::string line; std::getline(env, line);) {
-            const std::string key = line.substr(0, line.find('='));
-            const std::string value = line.substr(line.find('=') + 1);
-            if (key == "smtp_port") {
-                smtp = "127.0.0.1:" + value;
-            } else if (key == "pop3_port") {
-                pop3 = "127.0.0.1:" + value;
-            } else if (key == "password") {
-                password = value;
-            }
-        }
+        testing::ReadServersEnv(env, *this);
         return true;
     }
 

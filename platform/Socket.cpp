@@ -5,7 +5,9 @@
 #include <charconv>
 #include <cstring>
 #include <fcntl.h>
+#include <map>
 #include <memory>
+#include <mutex>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -15,6 +17,7 @@
 #include <openssl/x509v3.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace tarvel {
@@ -48,7 +51,14 @@ int MillisecondsLeft(Clock::time_point deadline) {
 }
 
 // Waits for the event until the deadline; false on time-out or error. Retries after signals.
+// A mail server that sends its reply in more than one segment (a TLS server its session tickets, then the
+// greeting) may hold the second back until the first is acknowledged; the delayed acknowledgement would then
+// stall the dialogue some 40 ms per reply. So the acknowledgements go out at once while a reply is awaited.
 bool WaitFor(int descriptor, short event, Clock::time_point deadline) {
+    if (event == POLLIN) {
+        int one = 1;
+        setsockopt(descriptor, IPPROTO_TCP, TCP_QUICKACK, &one, sizeof one);
+    }
     for (;;) {
         pollfd entry{descriptor, event, 0};
         int ready = poll(&entry, 1, MillisecondsLeft(deadline));
@@ -224,6 +234,59 @@ bool ExpectHost(SSL* ssl, const std::string& host) {
     return SSL_set_tlsext_host_name(ssl, host.c_str()) == 1 && SSL_set1_host(ssl, host.c_str()) == 1;
 }
 
+// A client context trusting the system's store and the CA file, with TLS 1.2 at least; null with the reason.
+std::shared_ptr<SSL_CTX> NewClientContext(const TlsChannel& channel, const std::string& caFile,
+                                          std::string& reason) {
+    std::shared_ptr<SSL_CTX> context(SSL_CTX_new(TLS_client_method()), &SSL_CTX_free);
+    if (context == nullptr || SSL_CTX_set_min_proto_version(context.get(), TLS1_2_VERSION) != 1 ||
+        SSL_CTX_set_default_verify_paths(context.get()) != 1) {
+        reason = "TLS handshake failed: " + LastTlsError(channel);
+        return nullptr;
+    }
+    if (!caFile.empty() && SSL_CTX_load_verify_locations(context.get(), caFile.c_str(), nullptr) != 1) {
+        reason = "cannot read CA file " + caFile;
+        return nullptr;
+    }
+    SSL_CTX_set_verify(context.get(), SSL_VERIFY_PEER, nullptr);
+    SSL_CTX_set_mode(context.get(), SSL_MODE_ENABLE_PARTIAL_WRITE);
+    return context;
+}
+
+// What tells one version of the CA file from another: a file replaced or rewritten gets another stamp.
+std::string FileStamp(const std::string& path) {
+    struct stat status {};
+    if (path.empty() || ::stat(path.c_str(), &status) != 0) {
+        return {};
+    }
+    return std::to_string(status.st_dev) + ":" + std::to_string(status.st_ino) + ":" +
+           std::to_string(status.st_size) + ":" + std::to_string(status.st_mtim.tv_sec) + "." +
+           std::to_string(status.st_mtim.tv_nsec);
+}
+
+// Loading the system's trust store costs more than the rest of a handshake on a local network, and the daemon
+// connects once a second; so one context per CA file is kept and shared by the threads (OpenSSL allows that
+// once it is set up) for as long as the file keeps its stamp. Failures are not kept: a CA file put in place
+// later is read at the next connection.
+std::shared_ptr<SSL_CTX> ClientContext(const TlsChannel& channel, const std::string& caFile,
+                                       std::string& reason) {
+    struct Kept {
+        std::string stamp;
+        std::shared_ptr<SSL_CTX> context;
+    };
+    static std::mutex mutex;
+    static std::map<std::string, Kept> kept;
+    const std::string stamp = FileStamp(caFile);
+    const std::lock_guard lock(mutex);
+    if (const auto found = kept.find(caFile); found != kept.end() && found->second.stamp == stamp) {
+        return found->second.context;
+    }
+    std::shared_ptr<SSL_CTX> context = NewClientContext(channel, caFile, reason);
+    if (context != nullptr) {
+        kept[caFile] = {stamp, context};
+    }
+    return context;
+}
+
 bool OpenSession(TlsChannel& channel, const TlsSettings& settings, std::string& reason) {
     ERR_clear_error();
     // An empty name would switch the host check off.
@@ -231,20 +294,10 @@ bool OpenSession(TlsChannel& channel, const TlsSettings& settings, std::string& 
         reason = "TLS handshake failed: no host name to check the certificate against";
         return false;
     }
-    std::unique_ptr<SSL_CTX, decltype(&SSL_CTX_free)> context(SSL_CTX_new(TLS_client_method()),
-                                                              &SSL_CTX_free);
-    if (context == nullptr || SSL_CTX_set_min_proto_version(context.get(), TLS1_2_VERSION) != 1 ||
-        SSL_CTX_set_default_verify_paths(context.get()) != 1) {
-        reason = "TLS handshake failed: " + LastTlsError(channel);
+    const std::shared_ptr<SSL_CTX> context = ClientContext(channel, settings.caFile, reason);
+    if (context == nullptr) {
         return false;
     }
-    if (!settings.caFile.empty() &&
-        SSL_CTX_load_verify_locations(context.get(), settings.caFile.c_str(), nullptr) != 1) {
-        reason = "cannot read CA file " + settings.caFile;
-        return false;
-    }
-    SSL_CTX_set_verify(context.get(), SSL_VERIFY_PEER, nullptr);
-    SSL_CTX_set_mode(context.get(), SSL_MODE_ENABLE_PARTIAL_WRITE);
     channel.ssl.reset(SSL_new(context.get()));
     BIO* transport = channel.ssl != nullptr ? BIO_new(TransportMethod()) : nullptr;
     if (transport == nullptr) {

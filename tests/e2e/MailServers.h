@@ -2,6 +2,7 @@
 // The private Postfix and Dovecot that tests/e2e/mailservers.sh started for this test run: where they listen,
 // and reading a mailbox empty through the system's own POP3 client.
 
+#include "e2e/ServersEnv.h"
 #include "mail/MailClient.h"
 #include "mail/MailMessage.h"
 
@@ -15,21 +16,6 @@
 
 namespace tarvel::testing {
 
-// Every address is "127.0.0.1:<port>". The TLS ports present a certificate for "localhost" and 127.0.0.1 that
-// only caFile's CA vouches for.
-struct MailServers {
-    std::string smtp;       // clear text, no login
-    std::string pop3;       // clear-text USER/PASS, STLS offered
-    std::string submission; // STARTTLS required, then AUTH PLAIN or LOGIN before MAIL
-    std::string smtps;      // TLS from the first byte, AUTH before MAIL
-    std::string pop3s;      // TLS from the first byte
-    std::string caFile;     // the CA (PEM) that signed the servers' certificate
-    std::string domain;     // every user's mail domain
-    std::string password;   // every user's POP3 and SMTP password
-
-    std::string Address(const std::string& user) const { return user + "@" + domain; }
-};
-
 // The servers of this run; exits with 77 (skipped) when they are not running.
 inline MailServers RunningMailServers() {
     std::ifstream env(std::string(TARVEL_MAIL_DIR) + "/servers.env");
@@ -39,29 +25,7 @@ inline MailServers RunningMailServers() {
         std::exit(77);
     }
     MailServers servers;
-    std::string line;
-    while (std::getline(env, line)) {
-        const auto equals = line.find('=');
-        const std::string key = line.substr(0, equals);
-        const std::string value = equals == std::string::npos ? "" : line.substr(equals + 1);
-        if (key == "smtp_port") {
-            servers.smtp = "127.0.0.1:" + value;
-        } else if (key == "pop3_port") {
-            servers.pop3 = "127.0.0.1:" + value;
-        } else if (key == "submission_port") {
-            servers.submission = "127.0.0.1:" + value;
-        } else if (key == "smtps_port") {
-            servers.smtps = "127.0.0.1:" + value;
-        } else if (key == "pop3s_port") {
-            servers.pop3s = "127.0.0.1:" + value;
-        } else if (key == "cafile") {
-            servers.caFile = value;
-        } else if (key == "domain") {
-            servers.domain = value;
-        } else if (key == "password") {
-            servers.password = value;
-        }
-    }
+    ReadServersEnv(env, servers);
     return servers;
 }
 

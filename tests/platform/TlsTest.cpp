@@ -14,6 +14,7 @@
 #include <sys/socket.h>
 
 #include <chrono>
+#include <cstdio>
 #include <memory>
 #include <ostream>
 #include <string>
@@ -78,9 +79,16 @@ struct Certificates {
     Identity foreignAuthority = MakeIdentity("Other CA", nullptr);
     Identity foreignServer = MakeIdentity("localhost", &foreignAuthority);
 
-    Certificates() {
-        std::unique_ptr<BIO, decltype(&BIO_free)> file(BIO_new_file(caFile.c_str(), "w"), &BIO_free);
-        PEM_write_bio_X509(file.get(), authority.certificate.get());
+    Certificates() { WritePem(caFile, authority); }
+
+    // Writes the authority's certificate into a new file that takes the path's place.
+    static void WritePem(const std::string& path, const Identity& identity) {
+        const std::string written = path + ".new";
+        {
+            std::unique_ptr<BIO, decltype(&BIO_free)> file(BIO_new_file(written.c_str(), "w"), &BIO_free);
+            PEM_write_bio_X509(file.get(), identity.certificate.get());
+        }
+        std::rename(written.c_str(), path.c_str());
     }
 };
 
@@ -356,6 +364,38 @@ TEST_P(TlsRefusal, FailsWithItsReasonAndClosesTheConnection) {
     EXPECT_LT(std::chrono::steady_clock::now() - started, refusal.timeout + 1s);
     EXPECT_EQ(reason, refusal.reason);
     EXPECT_FALSE(socket.IsOpen());
+}
+
+// The trusted authorities are kept between connections: they must follow the CA file when it is put in place,
+// replaced by another authority's or removed.
+TEST(Tls, TrustsWhatTheCaFileHoldsAtEachConnection) {
+    const Certificates& certificates = TestCertificates();
+    testing::TempDir directory;
+    const std::string caFile = directory / "ca.pem";
+    const auto handshake = [&] {
+        FakeServer server([&](FakeSession& session) { TlsServer(session, certificates.server).Accept(); });
+        Socket socket = ConnectTo(server);
+        std::string reason;
+        StartTls(socket, {"localhost", caFile}, 5s, reason);
+        return reason;
+    };
+    const std::string untrusted = "certificate not trusted: unable to get local issuer certificate";
+    const struct {
+        const Identity* authority; // null: the file is removed
+        std::string reason;
+    } steps[] = {
+        {nullptr, "cannot read CA file " + caFile},  {&certificates.authority, ""},
+        {&certificates.foreignAuthority, untrusted}, {&certificates.authority, ""},
+        {nullptr, "cannot read CA file " + caFile},
+    };
+    for (const auto& step : steps) {
+        if (step.authority != nullptr) {
+            Certificates::WritePem(caFile, *step.authority);
+        } else {
+            std::remove(caFile.c_str());
+        }
+        EXPECT_EQ(handshake(), step.reason) << (step.authority ? "" : "no file");
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Servers, TlsRefusal, ::testing::ValuesIn(kRefusals),
