@@ -29,9 +29,24 @@ void MailAssignment(AssignmentContext& context, const StudentRecord& student, co
     const MailHeader header{DaemonAddress(mail.user, mail.pop3), student.email, AssignmentSubject(task),
                             context.clock()};
     std::string message;
-    if (ComposeMail(header, body, message)) {
-        ChosenDelivery(context.send, mail)(mail.smtp, header.from, student.email, message);
+    std::string failure = "the mail could not be composed";
+    if (!ComposeMail(header, body, message) ||
+        ChosenDelivery(context.send, mail)(mail.smtp, header.from, student.email, message, failure) != 1) {
+        if (context.unsentMails++ == 0) {
+            context.mailFailure = failure;
+        }
     }
+}
+
+// A teacher whose mail server refuses must not believe the students were told their variants.
+std::string UnsentMailsText(const AssignmentContext& context) {
+    return Cp1250Text("Počet neodoslaných mailov so zadaním: ") + std::to_string(context.unsentMails) + " (" +
+           context.mailFailure + Cp1250Text(").\nSkontrolujte konfiguráciu poštového servra.");
+}
+
+void StartCounting(AssignmentContext& context) {
+    context.unsentMails = 0;
+    context.mailFailure.clear();
 }
 
 // Draws a variant of the task type for the student; a task type without variants is skipped.
@@ -59,6 +74,7 @@ void AssignAll(AssignmentContext& context) {
         return;
     }
     SeedRandom(static_cast<unsigned>(context.clock()));
+    StartCounting(context);
     Database& db = context.db;
     const std::vector<std::string> tasks = FreshTaskTypes(db);
     std::vector<std::string> students;
@@ -82,8 +98,13 @@ void AssignAll(AssignmentContext& context) {
     if (context.progress) {
         context.progress(total, total, nullptr);
     }
-    context.prompts.Tell({Cp1250Text("Každý študent má pridelené zadania."), "Zadania", PromptButtons::Ok,
-                          PromptIcon::Information});
+    const std::string done = Cp1250Text("Každý študent má pridelené zadania.");
+    if (context.unsentMails == 0) {
+        context.prompts.Tell({done, "Zadania", PromptButtons::Ok, PromptIcon::Information});
+    } else {
+        context.prompts.Tell(
+            {done + "\n\n" + UnsentMailsText(context), "Zadania", PromptButtons::Ok, PromptIcon::Warning});
+    }
 }
 
 void ReassignStudent(AssignmentContext& context, const std::string& unid) {
@@ -96,6 +117,7 @@ void ReassignStudent(AssignmentContext& context, const std::string& unid) {
     if (!LoadStudentByUniId(db, unid, student)) {
         return;
     }
+    StartCounting(context);
     for (const std::string& task : FreshTaskTypes(db)) {
         int submissions = 0;
         ResultSection(db, student.id, task).ReadInt("ver", submissions);
@@ -109,6 +131,10 @@ void ReassignStudent(AssignmentContext& context, const std::string& unid) {
             RemoveResult(db, student.id, task);
         }
         DrawAndAssign(context, student, task);
+    }
+    if (context.unsentMails != 0) {
+        context.prompts.Tell(
+            {UnsentMailsText(context), kAssignTitle, PromptButtons::Ok, PromptIcon::Warning});
     }
 }
 

@@ -157,6 +157,9 @@ std::string DescribeSubmission(const Submission& submission) {
     if (submission.testCode == kRunNoSandbox) {
         line += " (not tested: no sandbox)";
     }
+    if (!submission.replyFailure.empty()) {
+        line += ", answer not sent: " + Printable(submission.replyFailure, 200);
+    }
     return line;
 }
 

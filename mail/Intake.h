@@ -51,10 +51,11 @@ struct Submission {
     ResultRecord result; // read fresh after an accepted submission was stored
     int testCode = kTestsNotRun;
     bool replySent = false;
+    std::string replyFailure = {}; // why the verdict mail did not go out; empty when it did or none was due
 };
 
 // One line for a log: UNI ID and task when known, the outcome with its reason, the test result code when the
-// tests ran. Printable ASCII only.
+// tests ran, and why the answer did not go out when it did not. Printable ASCII only.
 std::string DescribeSubmission(const Submission& submission);
 
 struct IntakeContext {

@@ -267,8 +267,8 @@ MailDelivery ConfiguredMailDelivery(const MailSettings& settings) {
     const MailSecurityOptions options{settings.smtpSecurity, settings.caFile, settings.user,
                                       settings.password};
     return [options](const std::string& smtpHost, const std::string& from, const std::string& to,
-                     const std::string& message) {
-        return SendMail(smtpHost, from, to, message, kMailTimeout, nullptr, options);
+                     const std::string& message, std::string& failure) {
+        return SendMail(smtpHost, from, to, message, kMailTimeout, &failure, options);
     };
 }
 

@@ -42,10 +42,11 @@ int SendMail(const std::string& hostSetting, const std::string& from, const std:
              const std::string& message, std::chrono::milliseconds timeout = kMailTimeout,
              std::string* reason = nullptr, const MailSecurityOptions& options = {});
 
-// Delivers one composed mail; 1 when the server took it. The one seam through which the assignment and the
-// verdict stage send, so that tests can record the mails instead.
-using MailDelivery = std::function<int(const std::string& smtpHost, const std::string& from,
-                                       const std::string& to, const std::string& message)>;
+// Delivers one composed mail; 1 when the server took it, else 0 with the reason in `failure`. The one seam
+// through which the assignment and the verdict stage send, so that tests can record the mails instead.
+using MailDelivery =
+    std::function<int(const std::string& smtpHost, const std::string& from, const std::string& to,
+                      const std::string& message, std::string& failure)>;
 
 // SendMail with its time-out, the SMTP security of the settings and their mailbox login.
 MailDelivery ConfiguredMailDelivery(const MailSettings& settings);

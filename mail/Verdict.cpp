@@ -59,8 +59,15 @@ void RunVerdictStage(const VerdictContext& context, Submission& submission) {
     header.subject = VerdictSubject(submission.task);
     header.date = context.clock();
     std::string message;
-    submission.replySent = ComposeMail(header, submission.reply, message) &&
-                           context.send(context.smtpHost, header.from, header.to, message) == 1;
+    submission.replyFailure = "the verdict mail could not be composed";
+    submission.replySent =
+        ComposeMail(header, submission.reply, message) &&
+        context.send(context.smtpHost, header.from, header.to, message, submission.replyFailure) == 1;
+    if (submission.replySent) {
+        submission.replyFailure.clear();
+    } else if (submission.replyFailure.empty()) {
+        submission.replyFailure = "the mail server did not take the verdict mail";
+    }
 }
 
 } // namespace tarvel

@@ -11,7 +11,7 @@ std::string Whose(const Submission& submission) {
            Cp1250Text(", zadanie ") + (submission.task.empty() ? std::string("?") : submission.task);
 }
 
-std::string Outcome(const DaemonMail& mail) {
+std::string Verdict(const DaemonMail& mail) {
     if (mail.duplicate) {
         return Cp1250Text("opakovane doručená pošta, zmazaná");
     }
@@ -29,6 +29,13 @@ std::string Outcome(const DaemonMail& mail) {
         break;
     }
     return Cp1250Text("nespracovaná (") + mail.submission.reason + ")";
+}
+
+std::string Outcome(const DaemonMail& mail) {
+    if (!mail.submission.replyFailure.empty()) {
+        return Verdict(mail) + Cp1250Text(", odpoveď neodoslaná (") + mail.submission.replyFailure + ")";
+    }
+    return Verdict(mail);
 }
 
 } // namespace

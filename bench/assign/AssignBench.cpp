@@ -104,10 +104,10 @@ int main() {
     std::size_t mailBytes = 0;
     AssignmentContext context{db, config, prompts};
     context.send = [&](const std::string& host, const std::string& from, const std::string& to,
-                       const std::string& message) {
+                       const std::string& message, std::string& failure) {
         ++mails;
         mailBytes = message.size();
-        return SendMail(host, from, to, message);
+        return SendMail(host, from, to, message, kMailTimeout, &failure);
     };
     start = Clock::now();
     AssignAll(context);

@@ -425,9 +425,9 @@ int main() {
     };
     const MailDelivery deliver = ConfiguredMailDelivery(MailSettings{});
     context.send = [&](const std::string& host, const std::string& from, const std::string& to,
-                       const std::string& message) {
+                       const std::string& message, std::string& failure) {
         const auto start = Clock::now();
-        const int sent = deliver(host, from, to, message);
+        const int sent = deliver(host, from, to, message, failure);
         stages.mail += Clock::now() - start;
         return sent;
     };

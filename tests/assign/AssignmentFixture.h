@@ -33,7 +33,7 @@ protected:
         WriteConfig(context.configPath, "mails", "user", "zor");
         context.clock = [] { return std::time_t{1}; };
         context.send = [this](const std::string& host, const std::string& from, const std::string& to,
-                              const std::string& message) {
+                              const std::string& message, std::string&) {
             sent.push_back({host, from, to, message});
             return 1;
         };

@@ -4,6 +4,7 @@
 #include "assign/AssignmentMail.h"
 #include "assign/Random.h"
 #include "mail/MailMessage.h"
+#include "platform/Cp1250.h"
 #include "platform/FileOps.h"
 #include "support/Paths.h"
 
@@ -178,10 +179,10 @@ TEST_F(AssignmentTest, AssignAllGivesEveryStudentOneVariantOfEachTaskTypeAndMail
     EXPECT_EQ(prompts.asked[0].buttons, PromptButtons::OkCancel);
     EXPECT_EQ(prompts.asked[0].icon, PromptIcon::Information);
     ASSERT_EQ(prompts.told.size(), 1u);
-    EXPECT_EQ(prompts.told[0].text, "Ka\x9E"
-                                    "d\xFD \x9Atudent m\xE1 pridelen\xE9 zadania.");
+    EXPECT_EQ(prompts.told[0].text, Cp1250Text("Každý študent má pridelené zadania."));
     EXPECT_EQ(prompts.told[0].title, "Zadania");
     EXPECT_EQ(prompts.told[0].buttons, PromptButtons::Ok);
+    EXPECT_EQ(prompts.told[0].icon, PromptIcon::Information);
 }
 
 TEST_F(AssignmentTest, AssignAllTwiceAssignsNothingTheSecondTime) {
@@ -325,11 +326,43 @@ TEST_F(AssignmentTest, AssignVariantFailsWhenTheDirectoryCannotBeCreated) {
 TEST_F(AssignmentTest, AssignVariantSucceedsWhateverBecomesOfTheMail) {
     const StudentRecord student = AddStudentNamed("12345", "J\xE1n", "Nov\xE1k");
     AddTaskTypeWithVariants("1", 10, 2000, 12, 31, {"A"});
-    context.send = [](const std::string&, const std::string&, const std::string&, const std::string&) {
+    context.send = [](const std::string&, const std::string&, const std::string&, const std::string&,
+                      std::string& failure) {
+        failure = "certificate not trusted";
         return 0;
     };
     EXPECT_EQ(AssignVariant(context, student, "1", "A"), 1);
     EXPECT_EQ(Result(student, "1").mod, "A");
+    EXPECT_EQ(context.unsentMails, 1);
+    EXPECT_EQ(context.mailFailure, "certificate not trusted");
+}
+
+// Both commands say how many mails the server refused and why the first was, so that the teacher does not
+// believe the students were told; every mail that went out leaves the Part's closing notice as it was.
+TEST_F(AssignmentTest, MailsTheServerRefusedAreCountedInTheClosingNotice) {
+    for (const char* unid : {"12345", "23456", "34567"}) {
+        AddStudentNamed(unid, "J\xE1n", "Nov\xE1k");
+    }
+    AddTaskTypeWithVariants("1", 10, 2000, 12, 31, {"A"});
+    int attempt = 0;
+    context.send = [&attempt](const std::string&, const std::string&, const std::string&, const std::string&,
+                              std::string& failure) {
+        failure = "refusal " + std::to_string(++attempt);
+        return attempt == 2 ? 1 : 0;
+    };
+    const std::string check = Cp1250Text(").\nSkontrolujte konfiguráciu poštového servra.");
+    const std::string unsent = Cp1250Text("Počet neodoslaných mailov so zadaním: 2 (refusal 1") + check;
+    prompts.answers = {true, true};
+    AssignAll(context);
+    ASSERT_EQ(prompts.told.size(), 1u);
+    EXPECT_EQ(prompts.told[0].text, Cp1250Text("Každý študent má pridelené zadania.\n\n") + unsent);
+    EXPECT_EQ(prompts.told[0].icon, PromptIcon::Warning);
+
+    attempt = 0;
+    ReassignStudent(context, "12345");
+    ASSERT_EQ(prompts.told.size(), 2u);
+    EXPECT_EQ(prompts.told[1].text, Cp1250Text("Počet neodoslaných mailov so zadaním: 1 (refusal 1") + check);
+    EXPECT_EQ(prompts.told[1].title, "Pridelenie zadania");
 }
 
 TEST_F(AssignmentTest, AnAddressThatWouldAddHeaderLinesGetsNoMail) {

@@ -328,7 +328,7 @@ TEST_F(DaemonTest, AMailCutOffAfterItsIntakeResumesAtTheVerdictStage) {
     std::vector<std::string> sent;
     DaemonContext context = Context();
     context.send = [&](const std::string&, const std::string&, const std::string& to,
-                       const std::string& message) {
+                       const std::string& message, std::string&) {
         sent.push_back(to + "\n" + message);
         return 1;
     };
@@ -389,8 +389,8 @@ TEST_F(DaemonTest, AMailCutOffThreeTimesIsDroppedWithoutBeingProcessedAgain) {
         WriteBytes(AttemptsFilePath(zorpath, name), std::to_string(c.attempts) + "\n");
         std::vector<std::string> sent;
         DaemonContext context = Context();
-        context.send = [&](const std::string&, const std::string&, const std::string& to,
-                           const std::string&) {
+        context.send = [&](const std::string&, const std::string&, const std::string& to, const std::string&,
+                           std::string&) {
             sent.push_back(to);
             return 1;
         };
@@ -433,8 +433,8 @@ TEST_F(DaemonTest, AMailThatKillsEveryCycleIsSetAsideAfterThreeAttempts) {
     mailbox.Add(MailWithoutArchive(2));
     int deliveries = 0;
     DaemonContext context = Context();
-    context.send = [&](const std::string&, const std::string&, const std::string&,
-                       const std::string&) -> int {
+    context.send = [&](const std::string&, const std::string&, const std::string&, const std::string&,
+                       std::string&) -> int {
         ++deliveries;
         throw Killed{};
     };

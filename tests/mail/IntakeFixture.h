@@ -129,7 +129,7 @@ protected:
                            "127.0.0.1:2110",
                            [] { return kMailTime; },
                            [this](const std::string& host, const std::string& from, const std::string& to,
-                                  const std::string& message) {
+                                  const std::string& message, std::string&) {
                                sent.push_back({host, from, to, message});
                                return 1;
                            }};

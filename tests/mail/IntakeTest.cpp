@@ -217,14 +217,19 @@ TEST_F(IntakeTest, NoIdentityFileInAnyLetterCaseOrDirectoryIsStored) {
 
 TEST_F(IntakeTest, VerdictMailRefusedByTheServerLeavesTheSubmissionStored) {
     int attempts = 0;
-    verdict.send = [&](const std::string&, const std::string&, const std::string&, const std::string&) {
+    verdict.send = [&](const std::string&, const std::string&, const std::string&, const std::string&,
+                       std::string& failure) {
         ++attempts;
+        failure = "certificate does not match host mail.tarvel.test";
         return 0;
     };
     const Submission submission = Process(MailOf(ZipOf(jan, "1")));
     EXPECT_EQ(submission.outcome, IntakeOutcome::Accepted);
     EXPECT_EQ(attempts, 1);
     EXPECT_FALSE(submission.replySent);
+    EXPECT_TRUE(DescribeSubmission(submission)
+                    .ends_with(", test 0, answer not sent: certificate does not match host mail.tarvel.test"))
+        << DescribeSubmission(submission);
     EXPECT_EQ(Result(jan, "1").ver, 1);
     EXPECT_EQ(ResultKey(jan, "1", "test"), kRunPassed);
 }

@@ -25,6 +25,8 @@ TEST(ReceivingStatus, SaysWhatBecameOfTheLastMail) {
     DaemonMail unknown = Mail(IntakeOutcome::Failed);
     unknown.submission.unid.clear();
     unknown.submission.task.clear();
+    DaemonMail unanswered = Mail(IntakeOutcome::Accepted, 0);
+    unanswered.submission.replyFailure = "certificate not trusted";
     const struct {
         DaemonMail mail;
         const char* tail;
@@ -34,6 +36,8 @@ TEST(ReceivingStatus, SaysWhatBecameOfTheLastMail) {
         {Mail(IntakeOutcome::Refused), "UNI ID 12345, zadanie 1 - odmietnutá"},
         {unknown, "UNI ID ?, zadanie ? - nespracovaná (identity.dat missing at the top of the archive)"},
         {duplicate, "opakovane doručená pošta, zmazaná"},
+        {unanswered,
+         "UNI ID 12345, zadanie 1 - prijatá, test 0, odpoveď neodoslaná (certificate not trusted)"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(Cp1250ToUtf8(ReceivingDone(c.mail, "13:45:02")),

@@ -111,11 +111,15 @@ public:
 MailDelivery OutboxDelivery(const std::string& outbox) {
     auto count = std::make_shared<int>(0);
     return [outbox, count](const std::string&, const std::string&, const std::string& to,
-                           const std::string& message) {
+                           const std::string& message, std::string& failure) {
         char number[16];
         std::snprintf(number, sizeof number, "%02d", ++*count);
         const std::string path = JoinPath(outbox, std::string(number) + "-" + to + ".eml");
-        return MakeDirectories(outbox) && WriteFileAtomically(path, message, false) ? 1 : 0;
+        if (MakeDirectories(outbox) && WriteFileAtomically(path, message, false)) {
+            return 1;
+        }
+        failure = "cannot write " + path;
+        return 0;
     };
 }
 
