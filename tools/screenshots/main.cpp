@@ -21,10 +21,12 @@
 #include "platform/Cp1250.h"
 #include "shell/AboutDialog.h"
 #include "shell/Application.h"
+#include "shell/GuiText.h"
 #include "shell/LoginDialog.h"
 #include "shell/MainWindow.h"
 #include "shell/NewDatabaseDialog.h"
 #include "shell/QtPrompts.h"
+#include "shell/ReceivingStatus.h"
 #include "shell/Settings.h"
 #include "store/Students.h"
 #include "store/Teachers.h"
@@ -33,6 +35,7 @@
 #include <QDir>
 #include <QListWidget>
 #include <QPixmap>
+#include <QStatusBar>
 
 #include <cstdio>
 #include <cstdlib>
@@ -104,6 +107,12 @@ int main(int argc, char** argv) {
                   {tarvel::MenuState::Receiving, "main-141-receiving.png"}};
     for (const auto& view : states) {
         window.ShowMenuState(view.state);
+        if (view.state == tarvel::MenuState::Receiving) {
+            // The longest text the pane shows: a mailbox the daemon cannot read, with the client's reason.
+            window.statusBar()->showMessage(tarvel::FromCp1250(tarvel::ReceivingMailboxFailed(
+                "TLS with the POP3 server failed: certificate not trusted: unable to get local issuer "
+                "certificate")));
+        }
         QApplication::processEvents();
         if (!window.grab().save(target.filePath(QString::fromLatin1(view.name)))) {
             std::fprintf(stderr, "screenshots: cannot write %s\n", view.name);
