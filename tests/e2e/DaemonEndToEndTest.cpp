@@ -204,12 +204,11 @@ TEST_F(DaemonEndToEndTest, StudentsMailTheirSubmissionsAndZordStoresTestsAndAnsw
     EXPECT_TRUE(progress.mailboxEmpty) << progress.failure;
 }
 
-TEST_F(DaemonEndToEndTest, OverTlsOnBothSidesARefusedCertificateIsToldOnceAndTheSubmissionComesThrough) {
-    // POP3 with TLS from the first byte, the verdict through submission with STARTTLS and AUTH; at first
-    // without the fixture's CA, which the system does not trust.
+TEST_F(DaemonEndToEndTest, OverTlsOnBothSidesEveryRefusalIsToldAndTheSubmissionsComeThrough) {
+    // POP3 with TLS from the first byte, at first without the fixture's CA, which the system does not trust;
+    // the verdict with STARTTLS, at first asked of the clear port, which offers none.
     ASSERT_TRUE(WriteConfig(ConfigPath(), "mails", "pop3", servers.pop3s));
     ASSERT_TRUE(WriteConfig(ConfigPath(), "mails", "pop3security", "tls"));
-    ASSERT_TRUE(WriteConfig(ConfigPath(), "mails", "smtp", servers.submission));
     ASSERT_TRUE(WriteConfig(ConfigPath(), "mails", "smtpsecurity", "starttls"));
     SendAsStudent("student1", "mime",
                   SubmissionFolder("jan", jan, "1", {{"main.c", std::string(kSumProgram)}}));
@@ -230,15 +229,28 @@ TEST_F(DaemonEndToEndTest, OverTlsOnBothSidesARefusedCertificateIsToldOnceAndThe
 
     ASSERT_TRUE(WriteConfig(ConfigPath(), "mails", "cafile", servers.caFile));
     ASSERT_TRUE(zord.WaitForLines(1, 60s)) << zord.Errors();
-    EXPECT_EQ(zord.Stop(SIGTERM), 0) << zord.Errors();
     EXPECT_NE(zord.Lines()[0].find("UNID 12345 task 1: accepted ("), std::string::npos) << zord.Lines()[0];
+    EXPECT_TRUE(zord.Lines()[0].ends_with(", test 0, answer not sent: the SMTP server offers no STARTTLS"))
+        << zord.Lines()[0];
+
+    // Sent only now, so that its cycle reads the corrected setting.
+    ASSERT_TRUE(WriteConfig(ConfigPath(), "mails", "smtp", servers.submission));
+    SendAsStudent("student2", "mime",
+                  SubmissionFolder("eva", eva, "1", {{"main.c", std::string(kSumProgram)}}));
+    ASSERT_TRUE(zord.WaitForLines(2, 60s)) << zord.Errors();
+    EXPECT_EQ(zord.Stop(SIGTERM), 0) << zord.Errors();
+    EXPECT_TRUE(zord.Lines()[1].ends_with(", test 0")) << zord.Lines()[1];
     EXPECT_EQ(countOf("mailbox read again"), 1u) << zord.Errors();
     EXPECT_EQ(countOf("mailbox not read"), 1u) << zord.Errors();
 
-    const auto answers = FetchMessages(servers, "student1", 1);
+    const auto answers = FetchMessages(servers, "student2", 1);
     ASSERT_EQ(answers.size(), 1u);
-    ExpectVerdictHeaders(answers[0], "student1", "1");
-    EXPECT_EQ(BodyOf(answers[0]), AcceptedVerdict("\nMily J\xE1n Nov\xE1k(12345).", "1"));
+    ExpectVerdictHeaders(answers[0], "student2", "1");
+    EXPECT_EQ(BodyOf(answers[0]), AcceptedVerdict("\nMily Eva Kov\xE1\xE8ov\xE1(23456).", "1"));
+    std::string text;
+    FetchProgress progress;
+    EXPECT_EQ(FetchMail(servers.pop3, "student1", servers.password, text, MessageKeeper{}, progress), 0);
+    EXPECT_TRUE(progress.mailboxEmpty) << progress.failure;
 }
 
 TEST_F(DaemonEndToEndTest, ADaemonKilledInTheMiddleOfACycleLosesNothing) {
