@@ -29,12 +29,19 @@ void MailAssignment(AssignmentContext& context, const StudentRecord& student, co
     const MailHeader header{DaemonAddress(mail.user, mail.pop3), student.email, AssignmentSubject(task),
                             context.clock()};
     std::string message;
-    std::string failure = "the mail could not be composed";
-    if (!ComposeMail(header, body, message) ||
-        ChosenDelivery(context.send, mail)(mail.smtp, header.from, student.email, message, failure) != 1) {
-        if (context.unsentMails++ == 0) {
-            context.mailFailure = failure;
-        }
+    std::string failure;
+    const bool composed = ComposeMail(header, body, message);
+    if (composed &&
+        ChosenDelivery(context.send, mail)(mail.smtp, header.from, student.email, message, failure) == 1) {
+        return;
+    }
+    if (!composed) {
+        failure = "the mail could not be composed";
+    } else if (failure.empty()) {
+        failure = "the mail server did not take the mail";
+    }
+    if (context.unsentMails++ == 0) {
+        context.mailFailure = failure;
     }
 }
 

@@ -59,14 +59,14 @@ void RunVerdictStage(const VerdictContext& context, Submission& submission) {
     header.subject = VerdictSubject(submission.task);
     header.date = context.clock();
     std::string message;
-    submission.replyFailure = "the verdict mail could not be composed";
-    submission.replySent =
-        ComposeMail(header, submission.reply, message) &&
-        context.send(context.smtpHost, header.from, header.to, message, submission.replyFailure) == 1;
-    if (submission.replySent) {
-        submission.replyFailure.clear();
-    } else if (submission.replyFailure.empty()) {
-        submission.replyFailure = "the mail server did not take the verdict mail";
+    if (!ComposeMail(header, submission.reply, message)) {
+        submission.replyFailure = "the verdict mail could not be composed";
+        return;
+    }
+    std::string failure;
+    submission.replySent = context.send(context.smtpHost, header.from, header.to, message, failure) == 1;
+    if (!submission.replySent) {
+        submission.replyFailure = failure.empty() ? "the mail server did not take the verdict mail" : failure;
     }
 }
 

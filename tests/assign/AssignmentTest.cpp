@@ -371,6 +371,8 @@ TEST_F(AssignmentTest, AnAddressThatWouldAddHeaderLinesGetsNoMail) {
     AddTaskTypeWithVariants("1", 10, 2000, 12, 31, {"A"});
     EXPECT_EQ(AssignVariant(context, student, "1", "A"), 1);
     EXPECT_TRUE(sent.empty());
+    EXPECT_EQ(context.unsentMails, 1);
+    EXPECT_EQ(context.mailFailure, "the mail could not be composed");
 }
 
 TEST_F(AssignmentTest, DefaultsTheMailSettingsWhenTheConfigurationHasNone) {
