@@ -194,9 +194,9 @@ int SendMail(const std::string& hostSetting, const std::string& from, const std:
     if (!IsSendableAddress(from) || !IsSendableAddress(to)) {
         return Fail(reason, "an address is empty or holds a line break or a blank");
     }
-    const char* port = SmtpPort(options.security);
     HostAndPort target;
-    if (!SplitHostSetting(hostSetting, port, target) || !IsSendableAddress(target.host)) {
+    if (!SplitHostSetting(hostSetting, SmtpPort(options.security), target) ||
+        !IsSendableAddress(target.host)) {
         return Fail(reason, "the SMTP host setting is not a host name");
     }
     const bool secure = options.security != MailSecurity::None;
@@ -213,7 +213,7 @@ int SendMail(const std::string& hostSetting, const std::string& from, const std:
     }
 
     MailConnection connection(timeout);
-    if (!connection.ConnectServer(hostSetting, port)) {
+    if (!connection.ConnectServer(target)) {
         return Fail(reason, "cannot connect to the SMTP server " + hostSetting);
     }
     std::string why;
@@ -290,13 +290,12 @@ int FetchMail(const std::string& hostSetting, const std::string& user, const std
         return fail("the user name or password holds a line break or is too long");
     }
 
-    const char* port = Pop3Port(options.security);
     HostAndPort target;
-    if (!SplitHostSetting(hostSetting, port, target)) {
+    if (!SplitHostSetting(hostSetting, Pop3Port(options.security), target)) {
         return fail("the POP3 host setting is not a host name");
     }
     MailConnection connection(timeout);
-    if (!connection.ConnectServer(hostSetting, port)) {
+    if (!connection.ConnectServer(target)) {
         return fail("cannot connect to the POP3 server " + hostSetting);
     }
     std::string why;

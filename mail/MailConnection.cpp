@@ -15,11 +15,7 @@ bool IsContinuationLine(std::string_view line) {
 
 } // namespace
 
-bool MailConnection::ConnectServer(std::string_view hostSetting, std::string_view defaultPort) {
-    HostAndPort target;
-    if (!SplitHostSetting(hostSetting, defaultPort, target)) {
-        return false;
-    }
+bool MailConnection::ConnectServer(const HostAndPort& target) {
     socket_ = ConnectTcp(target.host, target.port, timeout_);
     pending_.clear();
     start_ = 0;

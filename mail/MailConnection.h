@@ -31,8 +31,8 @@ class MailConnection {
 public:
     explicit MailConnection(std::chrono::milliseconds timeout) : timeout_(timeout) {}
 
-    // `ConnectServer`: connects to a host setting ("host" or "host:port"; defaultPort without one).
-    bool ConnectServer(std::string_view hostSetting, std::string_view defaultPort);
+    // `ConnectServer`: connects to the host and port of a host setting (SplitHostSetting).
+    bool ConnectServer(const HostAndPort& target);
     // `SendLine`: sends the text with CR LF appended, in one write.
     bool SendLine(std::string_view text);
     // Begins TLS on the connection: after the server's positive answer to STARTTLS or STLS, or at once on a

@@ -138,6 +138,17 @@ TlsChannel& ChannelOf(BIO* transport) {
     return *static_cast<TlsChannel*>(BIO_get_data(transport));
 }
 
+// After a send or recv that failed: a socket that would block asks OpenSSL to try again (direction is
+// BIO_FLAGS_READ or BIO_FLAGS_WRITE); any other error is kept for the failure's reason.
+int TransportFailed(BIO* transport, TlsChannel& channel, int direction) {
+    if (errno == EAGAIN || errno == EWOULDBLOCK) {
+        BIO_set_flags(transport, direction | BIO_FLAGS_SHOULD_RETRY);
+    } else {
+        channel.transportError = errno;
+    }
+    return 0;
+}
+
 int TransportWrite(BIO* transport, const char* data, std::size_t length, std::size_t* written) {
     TlsChannel& channel = ChannelOf(transport);
     BIO_clear_retry_flags(transport);
@@ -148,15 +159,9 @@ int TransportWrite(BIO* transport, const char* data, std::size_t length, std::si
             return 1;
         }
         if (errno != EINTR) {
-            break;
+            return TransportFailed(transport, channel, BIO_FLAGS_WRITE);
         }
     }
-    if (errno == EAGAIN || errno == EWOULDBLOCK) {
-        BIO_set_retry_write(transport);
-    } else {
-        channel.transportError = errno;
-    }
-    return 0;
 }
 
 int TransportRead(BIO* transport, char* data, std::size_t length, std::size_t* read) {
@@ -173,15 +178,9 @@ int TransportRead(BIO* transport, char* data, std::size_t length, std::size_t* r
             return 0;
         }
         if (errno != EINTR) {
-            break;
+            return TransportFailed(transport, channel, BIO_FLAGS_READ);
         }
     }
-    if (errno == EAGAIN || errno == EWOULDBLOCK) {
-        BIO_set_retry_read(transport);
-    } else {
-        channel.transportError = errno;
-    }
-    return 0;
 }
 
 long TransportControl(BIO* transport, int command, long, void*) {

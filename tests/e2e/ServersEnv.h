@@ -4,6 +4,8 @@
 
 #include <istream>
 #include <string>
+#include <string_view>
+#include <utility>
 
 namespace tarvel::testing {
 
@@ -23,27 +25,29 @@ struct MailServers {
 };
 
 inline void ReadServersEnv(std::istream& env, MailServers& servers) {
+    const std::pair<std::string_view, std::string MailServers::*> addresses[] = {
+        {"smtp_port", &MailServers::smtp},
+        {"pop3_port", &MailServers::pop3},
+        {"submission_port", &MailServers::submission},
+        {"smtps_port", &MailServers::smtps},
+        {"pop3s_port", &MailServers::pop3s}};
+    const std::pair<std::string_view, std::string MailServers::*> values[] = {
+        {"cafile", &MailServers::caFile},
+        {"domain", &MailServers::domain},
+        {"password", &MailServers::password}};
     for (std::string line; std::getline(env, line);) {
         const auto equals = line.find('=');
-        const std::string key = line.substr(0, equals);
+        const std::string_view key = std::string_view(line).substr(0, equals);
         const std::string value = equals == std::string::npos ? "" : line.substr(equals + 1);
-        const std::string address = "127.0.0.1:" + value;
-        if (key == "smtp_port") {
-            servers.smtp = address;
-        } else if (key == "pop3_port") {
-            servers.pop3 = address;
-        } else if (key == "submission_port") {
-            servers.submission = address;
-        } else if (key == "smtps_port") {
-            servers.smtps = address;
-        } else if (key == "pop3s_port") {
-            servers.pop3s = address;
-        } else if (key == "cafile") {
-            servers.caFile = value;
-        } else if (key == "domain") {
-            servers.domain = value;
-        } else if (key == "password") {
-            servers.password = value;
+        for (const auto& [name, member] : addresses) {
+            if (key == name) {
+                servers.*member = "127.0.0.1:" + value;
+            }
+        }
+        for (const auto& [name, member] : values) {
+            if (key == name) {
+                servers.*member = value;
+            }
         }
     }
 }

@@ -154,9 +154,14 @@ std::string LargeText(char filler) {
     return text;
 }
 
-Socket ConnectTo(const FakeServer& server) {
+HostAndPort TargetOf(const FakeServer& server) {
     HostAndPort target;
     SplitHostSetting(server.HostSetting(), "25", target);
+    return target;
+}
+
+Socket ConnectTo(const FakeServer& server) {
+    const HostAndPort target = TargetOf(server);
     return ConnectTcp(target.host, target.port, 5s);
 }
 
@@ -180,7 +185,7 @@ TEST_P(TlsDialogue, TurnsToTlsAfterStarttlsAndCarriesLargeTextBothWays) {
         }
     });
     MailConnection connection(5s);
-    ASSERT_TRUE(connection.ConnectServer(server.HostSetting(), "25"));
+    ASSERT_TRUE(connection.ConnectServer(TargetOf(server)));
     std::string line;
     ASSERT_EQ(connection.ReadLine(line), LineStatus::Line);
     ASSERT_TRUE(connection.SendLine("STARTTLS"));
@@ -246,7 +251,7 @@ TEST(Tls, RefusesDataThatCameBeforeTheHandshake) {
         session.WaitForClose();
     });
     MailConnection connection(5s);
-    ASSERT_TRUE(connection.ConnectServer(server.HostSetting(), "25"));
+    ASSERT_TRUE(connection.ConnectServer(TargetOf(server)));
     std::string line;
     ASSERT_EQ(connection.ReadLine(line), LineStatus::Line);
     std::string reason;
